@@ -1,0 +1,56 @@
+// Test controls of the native stand-in: scripted answers, fault injection
+// and the record of user/shell calls. Not part of the product.
+#ifndef ONDRELLE_STANDIN_CONTROL_H
+#define ONDRELLE_STANDIN_CONTROL_H
+
+#include "standin.h"
+
+#include <string>
+#include <vector>
+
+// --- Paths -----------------------------------------------------------------
+// The POSIX root appears as drive Z:, as under Wine.
+std::string Standin_ToWindowsPath(const std::string& posixPath);
+
+// Pretend the running program is this Windows path; empty restores the real one.
+void Standin_SetModulePath(const char* windowsPath);
+
+// --- Faults ----------------------------------------------------------------
+// Refuse the allocation after `okCount` more allocations have succeeded;
+// -1 refuses none.
+void Standin_RefuseAllocationAfter(int okCount);
+// The next ReadFile/WriteFile moves at most this many bytes; -1 is no limit.
+void Standin_LimitNextRead(long maxBytes);
+void Standin_LimitNextWrite(long maxBytes);
+// The next GetFileSize reports this value (low part) instead of the real one.
+void Standin_OverrideNextFileSize(DWORD size);
+
+// Counts GetFileAttributesA, FindFirstFileA and FindNextFileA calls.
+long Standin_FileSystemCalls();
+// Open handles of files and enumerations, to prove nothing leaks.
+int Standin_OpenHandles();
+
+// --- Resources -------------------------------------------------------------
+void Standin_HideResources(bool hidden);
+
+// --- User and shell --------------------------------------------------------
+// Forget windows, classes, queued messages, scripted answers and the record.
+void Standin_ResetUser();
+// Every user/shell call, in order, as `Name(arg, arg, ...)`. Strings appear
+// in double quotes as passed, null pointers as NULL, windows as hwnd:N
+// (hwnd:0 for none).
+const std::vector<std::string>& Standin_Calls();
+// Just the names, in order.
+std::vector<std::string> Standin_CallNames();
+// Answers used one per call, then the default (ShellExecuteA 42, MessageBoxA IDOK).
+void Standin_QueueShellResult(INT_PTR result);
+void Standin_QueueMessageBoxAnswer(int answer);
+void Standin_FailRegisterClass(bool fail);
+void Standin_FailCreateWindow(bool fail);
+// True when GetMessageA was called with nothing to return and no quit
+// pending: on Windows the loop would have waited forever.
+bool Standin_LoopWouldHang();
+// Number of windows created and not yet destroyed.
+int Standin_LiveWindows();
+
+#endif

@@ -1,0 +1,46 @@
+// Resources of the native build: the same bytes that windres puts into the
+// executable, compiled in from res/ by cmake/embed_resources.cmake.
+#include "standin.h"
+#include "standin_control.h"
+
+struct StandinResource {
+    unsigned name;
+    unsigned type;
+    const unsigned char* bytes;
+    unsigned long size;
+};
+
+extern const StandinResource standinResources[];
+extern const int standinResourceCount;
+
+namespace {
+bool hidden = false;
+}
+
+void Standin_HideResources(bool hide) { hidden = hide; }
+
+HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
+    // Only integer identifiers are ever used.
+    if (hidden || !IS_INTRESOURCE(name) || !IS_INTRESOURCE(type)) {
+        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return NULL;
+    }
+    for (int i = 0; i < standinResourceCount; i++) {
+        if (standinResources[i].name == (UINT_PTR)name && standinResources[i].type == (UINT_PTR)type)
+            return (HRSRC)&standinResources[i];
+    }
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return NULL;
+}
+
+HGLOBAL LoadResource(HMODULE, HRSRC resource) {
+    if (!resource) return NULL;
+    return (HGLOBAL)((const StandinResource*)resource)->bytes;
+}
+
+DWORD SizeofResource(HMODULE, HRSRC resource) {
+    if (!resource) return 0;
+    return DWORD(((const StandinResource*)resource)->size);
+}
+
+LPVOID LockResource(HGLOBAL data) { return data; }

@@ -1,0 +1,31 @@
+#include "files.h"
+
+#include "platform.h"
+#include "text.h"
+
+#include <string.h>
+
+bool ModulePath(char* dest, const char* name) {
+    DWORD n = GetModuleFileNameA(NULL, dest, MAX_PATH);
+    // A result of MAX_PATH means the name was cut (and, on XP, not terminated).
+    if (n == 0 || n >= MAX_PATH) {
+        dest[0] = 0;
+        return false;
+    }
+    dest[n] = 0;
+    char* lastSlash = strrchr(dest, '\\');
+    if (lastSlash) {
+        lastSlash[1] = 0;
+    } else {
+        dest[0] = 0;
+    }
+    if (!AppendText(dest, MAX_PATH, name)) {
+        dest[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+bool FileExists(const char* path) {
+    return path[0] != 0 && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}

@@ -1,0 +1,5 @@
+#include "globals.h"
+
+LaunchRecord LaunchState;
+char errMsg[kErrMsgSize];
+HWND launchWindow;
