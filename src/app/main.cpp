@@ -1,7 +1,6 @@
 // The start-up code hands over to the launcher at once.
-#include "platform.h"
+#include "run_launcher.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    (void)instance;
-    return 0;
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
+    return RunLauncher(instance, previous, commandLine, show);
 }

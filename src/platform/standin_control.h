@@ -27,11 +27,19 @@ void Standin_OverrideNextFileSize(DWORD size);
 
 // Counts GetFileAttributesA, FindFirstFileA and FindNextFileA calls.
 long Standin_FileSystemCalls();
+// Counts CreateFileA calls, to prove a file was never opened.
+long Standin_CreateFileCalls();
+// GetTempPathA returns TMP exactly as written, without adding a trailing
+// backslash, as Windows 95 does.
+void Standin_TempPathAsGiven(bool asGiven);
 // Open handles of files and enumerations, to prove nothing leaks.
 int Standin_OpenHandles();
 
 // --- Resources -------------------------------------------------------------
 void Standin_HideResources(bool hidden);
+// Serve these bytes for resource name/type instead of the compiled-in ones;
+// null bytes restore the original. The bytes must outlive their use.
+void Standin_OverrideResource(unsigned name, unsigned type, const void* bytes, unsigned long size);
 
 // --- User and shell --------------------------------------------------------
 // Forget windows, classes, queued messages, scripted answers and the record.

@@ -22,6 +22,8 @@ namespace {
 DWORD lastError = 0;
 std::string moduleOverride;
 long fileSystemCalls = 0;
+long createFileCalls = 0;
+bool tempPathAsGiven = false;
 int refuseAfter = -1;
 long readLimit = -1;
 long writeLimit = -1;
@@ -257,7 +259,7 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
     }
     if (path.empty()) path = "/tmp";
     if (path[0] == '/') path = Standin_ToWindowsPath(path);
-    if (path[path.size() - 1] != '\\') path += '\\';
+    if (!tempPathAsGiven && path[path.size() - 1] != '\\') path += '\\';
     // Windows: the length without the NUL when it fits, else the size needed.
     if (path.size() + 1 > size) return DWORD(path.size() + 1);
     memcpy(buffer, path.c_str(), path.size() + 1);
@@ -267,6 +269,8 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
 // --- Attributes and enumeration ---------------------------------------------
 
 long Standin_FileSystemCalls() { return fileSystemCalls; }
+long Standin_CreateFileCalls() { return createFileCalls; }
+void Standin_TempPathAsGiven(bool asGiven) { tempPathAsGiven = asGiven; }
 
 DWORD GetFileAttributesA(LPCSTR path) {
     fileSystemCalls++;
@@ -373,6 +377,7 @@ int Standin_OpenHandles() { return int(openHandles.size()); }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation,
                    DWORD, HANDLE) {
+    createFileCalls++;
     std::string posix;
     Resolution resolution = Resolve(path, &posix);
     if (resolution == kNotFound) {

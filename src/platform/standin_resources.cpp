@@ -15,9 +15,15 @@ extern const int standinResourceCount;
 
 namespace {
 bool hidden = false;
-}
+StandinResource overridden = {0, 0, 0, 0};
+}  // namespace
 
 void Standin_HideResources(bool hide) { hidden = hide; }
+
+void Standin_OverrideResource(unsigned name, unsigned type, const void* bytes, unsigned long size) {
+    StandinResource replacement = {name, type, static_cast<const unsigned char*>(bytes), size};
+    overridden = replacement;
+}
 
 HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
     // Only integer identifiers are ever used.
@@ -25,6 +31,8 @@ HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return NULL;
     }
+    if (overridden.bytes && overridden.name == (UINT_PTR)name && overridden.type == (UINT_PTR)type)
+        return (HRSRC)&overridden;
     for (int i = 0; i < standinResourceCount; i++) {
         if (standinResources[i].name == (UINT_PTR)name && standinResources[i].type == (UINT_PTR)type)
             return (HRSRC)&standinResources[i];

@@ -1,0 +1,61 @@
+#include "fuzz_site.h"
+
+#include "standin_control.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string root;
+
+void RemoveRoot() {
+    if (root.empty()) return;
+    std::string command = "rm -rf '" + root + "'";
+    if (system(command.c_str()) != 0) fprintf(stderr, "fuzz: could not remove %s\n", root.c_str());
+}
+
+}  // namespace
+
+void FuzzFail(const char* file, int line, const char* what) {
+    fprintf(stderr, "\nFUZZ CHECK FAILED at %s:%d: %s\n", file, line, what);
+    fflush(stderr);
+    __builtin_trap();
+}
+
+const std::string& FuzzRoot() {
+    if (root.empty()) {
+        const char* base = getenv("TMPDIR");
+        root = std::string(base && *base ? base : "/tmp") + "/ondrelle-fuzz-" +
+               std::to_string(getpid()) + "/";
+        system(("rm -rf '" + root + "'").c_str());
+        if (mkdir(root.c_str(), 0755) != 0) FuzzFail(__FILE__, __LINE__, "cannot make the scratch directory");
+        atexit(RemoveRoot);
+    }
+    return root;
+}
+
+std::string WinPath(const std::string& posixPath) { return Standin_ToWindowsPath(posixPath); }
+
+bool WriteBytes(const std::string& posixPath, const void* bytes, size_t size) {
+    int fd = open(posixPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    bool ok = size == 0 || write(fd, bytes, size) == ssize_t(size);
+    return close(fd) == 0 && ok;
+}
+
+bool ReadBytes(const std::string& posixPath, std::string* bytes) {
+    bytes->clear();
+    int fd = open(posixPath.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    char chunk[65536];
+    ssize_t n;
+    while ((n = read(fd, chunk, sizeof chunk)) > 0) bytes->append(chunk, size_t(n));
+    close(fd);
+    return n == 0;
+}
+
+bool MakeDir(const std::string& posixPath) { return mkdir(posixPath.c_str(), 0755) == 0; }
