@@ -55,6 +55,8 @@ void Standin_QueueShellResult(INT_PTR result);
 void Standin_QueueMessageBoxAnswer(int answer);
 void Standin_FailRegisterClass(bool fail);
 void Standin_FailCreateWindow(bool fail);
+// PostMessageA refuses, as when the thread's message queue is full.
+void Standin_FailPostMessage(bool fail);
 // True when GetMessageA was called with nothing to return and no quit
 // pending: on Windows the loop would have waited forever.
 bool Standin_LoopWouldHang();

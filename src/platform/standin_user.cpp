@@ -33,6 +33,7 @@ bool quitPosted = false;
 bool loopWouldHang = false;
 bool failRegisterClass = false;
 bool failCreateWindow = false;
+bool failPostMessage = false;
 std::deque<INT_PTR> shellResults;
 std::deque<int> messageBoxAnswers;
 
@@ -81,6 +82,7 @@ void Standin_ResetUser() {
     loopWouldHang = false;
     failRegisterClass = false;
     failCreateWindow = false;
+    failPostMessage = false;
     shellResults.clear();
     messageBoxAnswers.clear();
 }
@@ -97,6 +99,7 @@ void Standin_QueueShellResult(INT_PTR result) { shellResults.push_back(result); 
 void Standin_QueueMessageBoxAnswer(int answer) { messageBoxAnswers.push_back(answer); }
 void Standin_FailRegisterClass(bool fail) { failRegisterClass = fail; }
 void Standin_FailCreateWindow(bool fail) { failCreateWindow = fail; }
+void Standin_FailPostMessage(bool fail) { failPostMessage = fail; }
 bool Standin_LoopWouldHang() { return loopWouldHang; }
 
 int Standin_LiveWindows() {
@@ -163,6 +166,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Record("PostMessageA", WindowText(window) + ", " + Hex(message) + ", " + Number((long long)wParam) +
                                ", " + Number(lParam));
+    if (failPostMessage) {
+        SetLastError(1816);  // ERROR_NOT_ENOUGH_QUOTA
+        return FALSE;
+    }
     if (window) {
         Window* target = FindWindow(window);
         if (!target || !target->alive) {

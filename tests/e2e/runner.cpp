@@ -1,5 +1,6 @@
 // Runs one program the way AutoPlay would, inside a job object with a time limit, and
 // reports on stdout what happened, one "key=value" line each:
+//   cwd.drive_type=<n>       GetDriveTypeA of the working directory's drive (5: CD-ROM)
 //   pid=<hex, as Wine's +pid trace prints it>
 //   dialog.caption=, dialog.text=, dialog.buttons=<id:text,...>, dialog.default=<id>
 //   answered=<id>            the WM_COMMAND posted to the program's message box
@@ -102,7 +103,9 @@ void PrintJobProcesses(HANDLE job) {
     } ids;
     printf("leftover.names=");
     if (QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, NULL)) {
-        for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+        DWORD count = ids.list.NumberOfProcessIdsInList;
+        if (count > 64) count = 64;
+        for (DWORD i = 0; i < count; ++i) {
             char name[MAX_PATH] = "?";
             DWORD size = sizeof name;
             HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
@@ -175,6 +178,10 @@ int main(int argc, char** argv) {
     if (!job) {
         fprintf(stderr, "runner: CreateJobObject failed (%lu)\n", GetLastError());
         return 3;
+    }
+    if (workDir && workDir[0] && workDir[1] == ':') {
+        char root[4] = {workDir[0], ':', '\\', 0};
+        printf("cwd.drive_type=%u\n", GetDriveTypeA(root));
     }
     char* commandLine = _strdup(argv[at]);
     STARTUPINFOA startup;

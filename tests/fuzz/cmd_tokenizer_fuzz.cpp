@@ -2,6 +2,7 @@
 // same tokens, options and counts, GetInt bounded, and the line exhausted for
 // good once Next says false.
 #include "cmd_tokenizer.h"
+#include "fuzz_models.h"
 #include "fuzz_site.h"
 
 #include <limits.h>
@@ -13,68 +14,9 @@
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c >= 0x01 && c <= 0x20; }
-
-struct Token {
-    std::string text;
-    unsigned char option;
-    int count;
-};
-
-// The rules written out plainly over a std::string.
-std::vector<Token> ModelTokens(const std::string& line) {
-    std::vector<Token> tokens;
-    size_t pos = 0;
-    int count = 0;
-    for (;;) {
-        size_t p = pos;
-        while (p < line.size() && IsBlank((unsigned char)line[p])) p++;
-        if (p == line.size()) return tokens;
-        Token t;
-        t.option = 0;
-        if (line[p] == '-') {
-            p++;
-            unsigned char c = p < line.size() ? (unsigned char)line[p] : 0;
-            if (c == 0 || IsBlank(c) || c == '"') {
-                t.option = 1;
-            } else {
-                t.option = c;
-                p++;
-            }
-        } else {
-            count++;
-        }
-        t.count = count;
-        if (p < line.size() && line[p] == '"') {
-            size_t close = line.find('"', p + 1);
-            if (close == std::string::npos) {
-                t.text = line.substr(p + 1);
-                tokens.push_back(t);
-                return tokens;
-            }
-            t.text = line.substr(p + 1, close - p - 1);
-            pos = close + 1;
-        } else {
-            size_t end = p;
-            while (end < line.size() && !IsBlank((unsigned char)line[end])) end++;
-            t.text = line.substr(p, end - p);
-            pos = end;
-        }
-        tokens.push_back(t);
-    }
-}
-
-int ModelGetInt(const std::string& token, int low, int high, int defaultValue) {
-    if (token.empty() || token[0] < '0' || token[0] > '9') return defaultValue;
-    int64_t value = 0;
-    for (size_t i = 0; i < token.size() && token[i] >= '0' && token[i] <= '9'; i++) {
-        value = value * 10 + (token[i] - '0');
-        if (value > INT_MAX) value = INT_MAX;
-    }
-    if (value > high) value = high;
-    if (value < low) value = low;
-    return int(value);
-}
+using model::ModelGetInt;
+using model::ModelTokens;
+using model::Token;
 
 const int kBounds[][3] = {{0, 100, -7}, {INT_MIN, INT_MAX, 5}, {10, 5, 3}, {-5, -1, 0}};
 

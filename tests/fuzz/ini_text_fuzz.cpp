@@ -5,6 +5,7 @@
 //
 // Input: the file's bytes; or, when the first byte is NUL, the fields
 // section NUL key NUL new-value NUL and then the file's bytes.
+#include "fuzz_models.h"
 #include "fuzz_site.h"
 #include "ini_text.h"
 #include "standin_control.h"
@@ -17,101 +18,8 @@
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c >= 0x01 && c <= 0x20; }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
-
-// The document as the rules describe it: whole text plus cursor offset.
-struct Model {
-    std::string full;
-    long cursor;  // -1: none
-
-    std::string Scan() const { return full.substr(0, strlen(full.c_str())); }
-
-    static size_t NextLine(const std::string& t, size_t p) {
-        size_t lf = t.find('\n', p);
-        return lf == std::string::npos ? t.size() : lf + 1;
-    }
-    static size_t EndOfLine(const std::string& t, size_t p) {
-        size_t end = t.find_first_of("\r\n", p);
-        return end == std::string::npos ? t.size() : end;
-    }
-    static bool NameAt(const std::string& t, size_t p, const std::string& name) {
-        if (p + name.size() > t.size()) return false;
-        for (size_t i = 0; i < name.size(); i++) {
-            if (Lower(t[p + i]) != Lower(name[i])) return false;
-        }
-        return true;
-    }
-
-    bool FindSection(const std::string& name) {
-        std::string t = Scan();
-        size_t p = 0;
-        for (;;) {
-            if (p < t.size() && t[p] == '[' && NameAt(t, p + 1, name) && p + 1 + name.size() < t.size() &&
-                t[p + 1 + name.size()] == ']') {
-                cursor = long(NextLine(t, p));
-                return true;
-            }
-            p = NextLine(t, p);
-            if (p >= t.size()) {
-                cursor = long(t.size());
-                return false;
-            }
-        }
-    }
-
-    bool FindKey(const std::string& key, size_t* start, size_t* length) const {
-        if (cursor < 0) return false;
-        std::string t = Scan();
-        for (size_t p = size_t(cursor); p < t.size() && t[p] != '['; p = NextLine(t, p)) {
-            if (!NameAt(t, p, key)) continue;
-            size_t q = p + key.size();
-            while (q < t.size() && IsBlank((unsigned char)t[q])) q++;
-            if (q < t.size() && t[q] == '=') {
-                *start = q + 1;
-                *length = EndOfLine(t, q + 1) - (q + 1);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    static std::string Cut(std::string s, int size) {
-        if (s.size() >= size_t(size)) s.resize(size_t(size) - 1);
-        return s;
-    }
-
-    bool GetValue(const std::string& key, int size, std::string* value) const {
-        size_t start, length;
-        value->clear();
-        if (!FindKey(key, &start, &length)) return false;
-        std::string v = full.substr(start, length);
-        size_t b = 0, e = v.size();
-        while (b < e && IsBlank((unsigned char)v[b])) b++;
-        while (e > b && IsBlank((unsigned char)v[e - 1])) e--;
-        *value = Cut(v.substr(b, e - b), size);
-        return true;
-    }
-
-    bool GetSectionText(int size, std::string* body) const {
-        body->clear();
-        if (cursor < 0) return false;
-        std::string t = Scan();
-        size_t p = size_t(cursor);
-        while (p < t.size() && t[p] != '[') p = NextLine(t, p);
-        size_t end = p < t.size() ? p : t.size();
-        while (end > size_t(cursor) && IsBlank((unsigned char)t[end - 1])) end--;
-        *body = Cut(t.substr(size_t(cursor), end - size_t(cursor)), size);
-        return true;
-    }
-
-    bool ReplaceValue(const std::string& key, const std::string& value) {
-        size_t start, length;
-        if (!FindKey(key, &start, &length)) return false;
-        full = full.substr(0, start) + value + full.substr(start + length);
-        return true;
-    }
-};
+using model::IsBlank;
+typedef model::IniModel Model;
 
 const int kSizes[] = {1, 2, 7, MAX_PATH, 5000};
 
