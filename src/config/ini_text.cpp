@@ -1,5 +1,6 @@
 #include "ini_text.h"
 
+#include "files.h"
 #include "text.h"
 
 #include <string.h>
@@ -69,18 +70,7 @@ bool IniText::Load(const char* fileName) {
     return ok;
 }
 
-bool IniText::Save(const char* fileName) const {
-    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    if (length > 0) {
-        DWORD written = 0;
-        ok = WriteFile(file, data, DWORD(length), &written, NULL) && written == DWORD(length);
-    }
-    CloseHandle(file);
-    if (!ok) DeleteFileA(fileName);
-    return ok;
-}
+bool IniText::Save(const char* fileName) const { return WriteWholeFile(fileName, data, length); }
 
 bool IniText::MakeRoom(int n) {
     if (n <= 0) return true;

@@ -1,5 +1,6 @@
 #include "byte_buffer.h"
 
+#include "files.h"
 #include "integers.h"
 
 #include <stdlib.h>
@@ -142,18 +143,7 @@ bool ByteBuffer::LoadFromFile(const char* path) {
     return ok;
 }
 
-bool ByteBuffer::SaveToFile(const char* path) const {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    if (length > 0) {
-        DWORD written = 0;
-        ok = WriteFile(file, data, DWORD(length), &written, NULL) && written == DWORD(length);
-    }
-    CloseHandle(file);
-    if (!ok) DeleteFileA(path);
-    return ok;
-}
+bool ByteBuffer::SaveToFile(const char* path) const { return WriteWholeFile(path, data, length); }
 
 const char* ByteBuffer::CStr() {
     if (!MakeRoom(1)) return "";

@@ -11,4 +11,8 @@ bool ModulePath(char* dest, const char* name);
 // True for an existing file or directory.
 bool FileExists(const char* path);
 
+// Replaces the file with `count` bytes in one write. A file that was created
+// but not written whole is deleted; one that could not be created is left alone.
+bool WriteWholeFile(const char* path, const void* bytes, int count);
+
 #endif

@@ -231,27 +231,11 @@ TEST(AutorunReader, MessageCEscapesTheTokenAndAlwaysFits) {
     EXPECT_EQ(Read().message, MessageC("a" + Repeat("&amp;", 88)));
 }
 
-// Makes nested directories under the site so that the returned directory,
-// with its trailing backslash, is exactly `length` characters long.
-std::string MakeDirOfLength(const TestSite& site, size_t length) {
-    std::string relative;
-    size_t have = site.Root().size();
-    while (have < length) {
-        size_t part = length - have - 1;
-        if (part > 150) part = 100;
-        relative += std::string(part, 'p');
-        EXPECT_TRUE(site.MakeDir(relative)) << relative.size();
-        relative += "\\";
-        have += part + 1;
-    }
-    return relative;
-}
-
 TEST(AutorunReader, PathsThatDoNotFitAreNeverCutIntoOthers) {
     // The directory + "autorun.inf" needs 260 characters; cut to 259 it
     // would name "autorun.in", which holds a valid file.
     TestSite deep;
-    std::string dir = MakeDirOfLength(deep, 249);
+    std::string dir = deep.MakeDirOfLength(249);
     ASSERT_TRUE(deep.Write(dir + "autorun.in", "[autorun]\r\nopen=kelmora.exe\r\n"));
     ASSERT_TRUE(deep.Write(dir + "index.htm", "x"));
     deep.PlaceExecutable(dir + "k.exe");

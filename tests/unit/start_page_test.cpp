@@ -123,27 +123,11 @@ TEST(StartPageNotFound, LeavesTheDestinationEmpty) {
     EXPECT_EQ(Search(), "");
 }
 
-// Makes nested directories under the site so that the returned directory,
-// with its trailing backslash, is exactly `length` characters long.
-std::string MakeDirOfLength(const TestSite& site, size_t length) {
-    std::string relative;
-    size_t have = site.Root().size();
-    while (have < length) {
-        size_t part = length - have - 1;  // characters before the backslash
-        if (part > 150) part = 100;       // keep each name well under NAME_MAX
-        relative += std::string(part, 'p');
-        EXPECT_TRUE(site.MakeDir(relative)) << relative.size();
-        relative += "\\";
-        have += part + 1;
-    }
-    return relative;
-}
-
 TEST(StartPageLongPaths, ARootCandidateThatDoesNotFitIsNotCutShort) {
     TestSite site;
     // Directory of 251 characters: directory + "index.htm" needs 260, and its
     // first 259 characters name an existing file "index.ht".
-    std::string dir = MakeDirOfLength(site, 251);
+    std::string dir = site.MakeDirOfLength(251);
     ASSERT_EQ(site.Path(dir).size(), 251u);
     ASSERT_TRUE(site.Write(dir + "index.ht", "x"));
     site.PlaceExecutable(dir + "k.exe");  // a longer name could not run from there

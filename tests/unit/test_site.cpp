@@ -1,5 +1,7 @@
 #include "test_site.h"
 
+#include <gtest/gtest.h>
+
 #include <stdio.h>
 #ifndef _WIN32
 #include <unistd.h>
@@ -91,4 +93,18 @@ void RemoveTree(const std::string& path) {
     }
     SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(dir.c_str());
+}
+
+std::string TestSite::MakeDirOfLength(size_t length) const {
+    std::string relative;
+    size_t have = root.size();
+    while (have < length) {
+        size_t part = length - have - 1;  // characters before the backslash
+        if (part > 150) part = 100;       // keep each name well under NAME_MAX
+        relative += std::string(part, 'p');
+        EXPECT_TRUE(MakeDir(relative)) << relative.size();
+        relative += "\\";
+        have += part + 1;
+    }
+    return relative;
 }

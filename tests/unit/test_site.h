@@ -16,6 +16,9 @@ public:
     const std::string& Root() const { return root; }
     std::string Path(const std::string& relative) const { return root + relative; }
     bool MakeDir(const std::string& relative) const;
+    // Nested directories whose full path, trailing backslash included, is
+    // exactly `length` characters long; returns the relative path.
+    std::string MakeDirOfLength(size_t length) const;
     bool Write(const std::string& relative, const std::string& bytes) const;
     std::string Read(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
