@@ -35,31 +35,20 @@ std::string OpenRequest(const std::string& path) {
 class HelpPage : public ::testing::Test {
 protected:
     TestSite temp;
-    std::string oldTmp;
-    bool hadTmp = false;
+    TempVariable tmp{temp.Root()};
 
     void SetUp() override {
         Standin_ResetUser();
-        const char* tmp = getenv("TMP");
-        hadTmp = tmp != NULL;
-        if (tmp) oldTmp = tmp;
-        UseTemp(temp.Root());
         strcpy(errMsg, "<b>Something</b> went wrong (<a href=\"#autorun\">see below</a>).");
         launchWindow = (HWND)(INT_PTR)256;  // a window destroyed before the help page
     }
     void TearDown() override {
-        if (hadTmp) {
-            setenv("TMP", oldTmp.c_str(), 1);
-        } else {
-            unsetenv("TMP");
-        }
         Standin_TempPathAsGiven(false);
         Standin_HideResources(false);
         Standin_OverrideResource(101, 23, NULL, 0);
         Standin_RefuseAllocationAfter(-1);
         Standin_ResetUser();
     }
-    void UseTemp(const std::string& path) { setenv("TMP", path.c_str(), 1); }
 
     std::vector<std::string> ShellCalls() const {
         std::vector<std::string> shell;
@@ -109,13 +98,13 @@ TEST_F(HelpPage, ABackslashIsAddedOnlyWhenMissing) {
     Standin_TempPathAsGiven(true);
     ASSERT_TRUE(temp.MakeDir("t"));
     std::string dir = temp.Path("t");  // no trailing backslash
-    UseTemp(dir);
+    tmp.Change(dir);
     EXPECT_TRUE(ShowHelp());
     EXPECT_TRUE(temp.Exists("t\\help.htm"));
     EXPECT_FALSE(temp.Exists("thelp.htm"));
 
     Standin_ResetUser();
-    UseTemp(dir + "\\");
+    tmp.Change(dir + "\\");
     EXPECT_TRUE(ShowHelp());
     EXPECT_EQ(ShellCalls(), (std::vector<std::string>{OpenRequest(dir + "\\help.htm")}));
 }
@@ -135,12 +124,12 @@ TEST_F(HelpPage, ATempPathTooLongForTheFileNameFails) {
     ASSERT_EQ(fits.size(), 251u);
     ASSERT_EQ(tooLong.size(), 252u);
 
-    UseTemp(fits);
+    tmp.Change(fits);
     EXPECT_TRUE(ShowHelp());
     EXPECT_EQ(ShellCalls(), (std::vector<std::string>{OpenRequest(fits + "help.htm")}));
 
     Standin_ResetUser();
-    UseTemp(tooLong);
+    tmp.Change(tooLong);
     EXPECT_FALSE(ShowHelp());
     EXPECT_TRUE(ShellCalls().empty());
     EXPECT_EQ(GetFileAttributesA((tooLong + "help.htm").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -148,14 +137,14 @@ TEST_F(HelpPage, ATempPathTooLongForTheFileNameFails) {
 
     // Without its backslash, the 251-character path is one too long again.
     Standin_TempPathAsGiven(true);
-    UseTemp(fits.substr(0, 250));
+    tmp.Change(fits.substr(0, 250));
     EXPECT_TRUE(ShowHelp());
-    UseTemp(tooLong.substr(0, 251));
+    tmp.Change(tooLong.substr(0, 251));
     EXPECT_FALSE(ShowHelp());
 
     // A path GetTempPathA cannot return at all: it reports the size it needs.
     Standin_ResetUser();
-    UseTemp("Z:\\" + std::string(300, 'c'));
+    tmp.Change("Z:\\" + std::string(300, 'c'));
     EXPECT_FALSE(ShowHelp());
     EXPECT_TRUE(ShellCalls().empty());
 }
@@ -192,9 +181,9 @@ TEST_F(HelpPage, NothingIsWrittenWithoutTemplateDirectoryOrMemory) {
     EXPECT_FALSE(ShowHelp());
     Standin_HideResources(false);
 
-    UseTemp(temp.Path("missing"));
+    tmp.Change(temp.Path("missing"));
     EXPECT_FALSE(ShowHelp());
-    UseTemp(temp.Root());
+    tmp.Change(temp.Root());
 
     Standin_RefuseAllocationAfter(0);
     EXPECT_FALSE(ShowHelp());

@@ -13,39 +13,6 @@
 
 namespace {
 
-// TMP for this process only; GetTempPathA reads it first.
-class TempVariable {
-public:
-    explicit TempVariable(const std::string& value) {
-#ifdef _WIN32
-        char old[32768];
-        DWORD n = GetEnvironmentVariableA("TMP", old, sizeof old);
-        had = n > 0 && n < sizeof old;
-#else
-        const char* old = getenv("TMP");
-        had = old != NULL;
-#endif
-        if (had) previous = old;
-        Set(value.c_str());
-    }
-    ~TempVariable() { Set(had ? previous.c_str() : NULL); }
-
-private:
-    static void Set(const char* value) {
-#ifdef _WIN32
-        SetEnvironmentVariableA("TMP", value);
-#else
-        if (value) {
-            setenv("TMP", value, 1);
-        } else {
-            unsetenv("TMP");
-        }
-#endif
-    }
-    std::string previous;
-    bool had;
-};
-
 TEST(HelpPageFailure, AHelpPageHeldOpenWithoutSharingIsNeitherReplacedNorDeleted) {
     TestSite temp;
     TempVariable tmp(temp.Root());

@@ -35,8 +35,7 @@ class RunSequence : public ::testing::Test {
 protected:
     TestSite disc;
     TestSite temp;
-    std::string oldTmp;
-    bool hadTmp;
+    TempVariable tmp{temp.Root()};
 
     void SetUp() override {
         Standin_ResetUser();
@@ -46,17 +45,8 @@ protected:
         LaunchState.useIE = 0;
         strcpy(errMsg, "left over");  // the run must empty it itself
         disc.PlaceExecutable();
-        const char* tmp = getenv("TMP");
-        hadTmp = tmp != NULL;
-        if (tmp) oldTmp = tmp;
-        setenv("TMP", temp.Root().c_str(), 1);
     }
     void TearDown() override {
-        if (hadTmp) {
-            setenv("TMP", oldTmp.c_str(), 1);
-        } else {
-            unsetenv("TMP");
-        }
         Standin_HideResources(false);
         Standin_ResetUser();
     }
@@ -174,7 +164,7 @@ TEST_F(RunSequence, AHelpPageThatFailsGivesExactlyOneBeep) {
         Standin_ResetUser();
         switch (faults[i]) {
         case kNoTempDirectory:
-            setenv("TMP", temp.Path("missing").c_str(), 1);
+            tmp.Change(temp.Path("missing"));
             break;
         case kNoTemplate:
             Standin_HideResources(true);
@@ -189,7 +179,7 @@ TEST_F(RunSequence, AHelpPageThatFailsGivesExactlyOneBeep) {
         EXPECT_EQ(Standin_Calls().back(), "MessageBeep(0x10)");
         EXPECT_EQ(CountOf(names, "CreateWindowExA"), 0u);
         Standin_HideResources(false);
-        setenv("TMP", temp.Root().c_str(), 1);
+        tmp.Change(temp.Root());
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -108,3 +109,37 @@ std::string TestSite::MakeDirOfLength(size_t length) const {
     }
     return relative;
 }
+
+namespace {
+
+// Null removes the variable.
+void SetTmp(const char* value) {
+#ifdef _WIN32
+    SetEnvironmentVariableA("TMP", value);
+#else
+    if (value) {
+        setenv("TMP", value, 1);
+    } else {
+        unsetenv("TMP");
+    }
+#endif
+}
+
+}  // namespace
+
+TempVariable::TempVariable(const std::string& value) {
+#ifdef _WIN32
+    char old[32768];
+    DWORD n = GetEnvironmentVariableA("TMP", old, sizeof old);
+    had = n > 0 && n < sizeof old;
+#else
+    const char* old = getenv("TMP");
+    had = old != NULL;
+#endif
+    if (had) previous = old;
+    Change(value);
+}
+
+TempVariable::~TempVariable() { SetTmp(had ? previous.c_str() : NULL); }
+
+void TempVariable::Change(const std::string& value) { SetTmp(value.c_str()); }

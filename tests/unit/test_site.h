@@ -37,4 +37,18 @@ void SetTestModulePath(const std::string& windowsPath);
 // Removes a directory tree given as a Windows path.
 void RemoveTree(const std::string& path);
 
+// TMP, which GetTempPathA reads first, set for this process until destroyed.
+class TempVariable {
+public:
+    explicit TempVariable(const std::string& value);
+    ~TempVariable();
+    void Change(const std::string& value);
+
+private:
+    std::string previous;
+    bool had;
+    TempVariable(const TempVariable&);
+    TempVariable& operator=(const TempVariable&);
+};
+
 #endif
