@@ -1,21 +1,9 @@
 #include "bench_site.h"
 
+#include "scratch_root.h"
+
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-std::string root;
-
-void RemoveRoot() {
-    if (!root.empty() && system(("rm -rf '" + root + "'").c_str()) != 0) {
-        fprintf(stderr, "bench: could not remove %s\n", root.c_str());
-    }
-}
-
-}  // namespace
 
 void BenchFail(const char* what) {
     fprintf(stderr, "bench: %s\n", what);
@@ -23,12 +11,10 @@ void BenchFail(const char* what) {
 }
 
 const std::string& BenchRoot() {
+    static std::string root;
     if (root.empty()) {
-        const char* base = getenv("TMPDIR");
-        root = std::string(base && *base ? base : "/tmp") + "/ondrelle-bench-" +
-               std::to_string(getpid()) + "/";
-        if (mkdir(root.c_str(), 0755) != 0) BenchFail("cannot make the scratch directory");
-        atexit(RemoveRoot);
+        root = MakeScratchRoot("bench");
+        if (root.empty()) BenchFail("cannot make the scratch directory");
     }
     return root;
 }

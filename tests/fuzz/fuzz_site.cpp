@@ -1,5 +1,6 @@
 #include "fuzz_site.h"
 
+#include "scratch_root.h"
 #include "standin_control.h"
 
 #include <fcntl.h>
@@ -9,15 +10,7 @@
 #include <unistd.h>
 
 namespace {
-
 std::string root;
-
-void RemoveRoot() {
-    if (root.empty()) return;
-    std::string command = "rm -rf '" + root + "'";
-    if (system(command.c_str()) != 0) fprintf(stderr, "fuzz: could not remove %s\n", root.c_str());
-}
-
 }  // namespace
 
 void FuzzFail(const char* file, int line, const char* what) {
@@ -28,12 +21,8 @@ void FuzzFail(const char* file, int line, const char* what) {
 
 const std::string& FuzzRoot() {
     if (root.empty()) {
-        const char* base = getenv("TMPDIR");
-        root = std::string(base && *base ? base : "/tmp") + "/ondrelle-fuzz-" +
-               std::to_string(getpid()) + "/";
-        system(("rm -rf '" + root + "'").c_str());
-        if (mkdir(root.c_str(), 0755) != 0) FuzzFail(__FILE__, __LINE__, "cannot make the scratch directory");
-        atexit(RemoveRoot);
+        root = MakeScratchRoot("fuzz");
+        if (root.empty()) FuzzFail(__FILE__, __LINE__, "cannot make the scratch directory");
     }
     return root;
 }
