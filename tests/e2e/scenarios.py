@@ -141,6 +141,9 @@ class Session:
         self.env["ONDRELLE_WINEPREFIX"] = self.prefix
         self.env["WINEPREFIX"] = self.prefix
         self.env.pop("ONDRELLE_WINE_DISPLAY", None)
+        # Under CPU emulation every run takes several times as long.
+        self.time_scale = int(subprocess.check_output(
+            [os.path.join(self.repo, "tests", "wine-time-scale")]).decode().strip())
 
     def Prepare(self, recorder, runner):
         subprocess.run([os.path.join(self.repo, "tests", "e2e", "wine-e2e-prefix"), self.prefix,
@@ -179,13 +182,14 @@ class Session:
 
     def Run(self, command, cwd, tmp, log, out_dir, answer=None, display=True,
             timeout_ms=10000):
+        timeout_ms *= self.time_scale
         env = dict(self.env)
         env["WINEDEBUG"] = "+relay,+pid"
         if display:
             env["DISPLAY"] = self.display
         runner = [self.wine_run, r"C:\e2e\runner.exe", "--env", "TMP=" + tmp, "--env",
                   "TEMP=" + tmp, "--env", "ONDRELLE_E2E_LOG=" + log, "--cwd", cwd,
-                  "--timeout", str(timeout_ms)]
+                  "--timeout", str(timeout_ms), "--grace", str(5000 * self.time_scale)]
         if answer:
             runner += ["--answer", answer]
         out_path = os.path.join(out_dir, "runner.out")
