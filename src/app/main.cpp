@@ -1,6 +1,8 @@
-// The start-up code hands over to the launcher at once.
+// The executable's entry point. kelmora.exe links no C runtime, so nothing
+// runs before this: no constructors, no command-line parsing, no TLS set-up.
 #include "run_launcher.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
-    return RunLauncher(instance, previous, commandLine, show);
+extern "C" void KelmoraStart() {
+    // RunLauncher reads neither the command line nor the show command.
+    ExitProcess(UINT(RunLauncher(GetModuleHandleA(NULL), NULL, NULL, SW_SHOWDEFAULT)));
 }

@@ -1,15 +1,32 @@
 #!/usr/bin/env python3
-"""Checks kelmora.exe as a file: what Windows 95 to 11 need to load it, the DLLs it may
-import, and its resources. Prints its size by section. Exit code 1 on any failure.
+"""Checks kelmora.exe as a file: what Windows 95 to 11 need to load it, the functions it may
+import, no start-up work hidden from its entry point, its size and its resources. Prints its
+size by section. Exit code 1 on any failure.
 
-    check_pe.py kelmora.exe [--template res/help.htm]
+    check_pe.py kelmora.exe [--template res/help.htm] [--map kelmora.map]
 """
 
 import argparse
+import re
 import struct
 import sys
 
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"}
+# Every one of them exists on Windows 95 and NT 3.51; msvcrt.dll does not on the first.
+ALLOWED_IMPORTS = {
+    "kernel32.dll": set("""GetModuleFileNameA GetFileAttributesA FindFirstFileA FindNextFileA
+        FindClose CreateFileA GetFileSize ReadFile WriteFile CloseHandle DeleteFileA GetTempPathA
+        FindResourceA LoadResource SizeofResource LockResource GetModuleHandleA ExitProcess
+        GetProcessHeap HeapAlloc HeapReAlloc HeapFree""".split()),
+    "user32.dll": set("""RegisterClassA LoadIconA LoadCursorA CreateWindowExA PostMessageA
+        GetMessageA TranslateMessage DispatchMessageA DefWindowProcA PostQuitMessage
+        DestroyWindow MessageBeep MessageBoxA wsprintfA""".split()),
+    "shell32.dll": {"ShellExecuteA"},
+}
+# Start-up work that only a C runtime performs; with none linked it would never happen.
+# PE section names are cut to 8 bytes.
+RUNTIME_SECTIONS = {".tls", ".CRT", ".eh_fram", ".eh_frame"}
+IMAGE_DIRECTORY_ENTRY_TLS = 9
+MAX_SIZE = 20480
 ENGLISH_US = 1033
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_HTML, RT_MANIFEST = 3, 14, 16, 23, 24
 
@@ -98,7 +115,18 @@ class PE:
         return found
 
 
-def Check(path, template_path):
+def ConstructorSections(map_path):
+    """Input sections that the link map shows in the constructor and destructor lists."""
+    with open(map_path, encoding="latin-1") as link_map:
+        text = link_map.read()
+    text = text.split("Linker script and memory map", 1)[-1]
+    # " .ctors.65535   0x00402194   0x4 file", the name alone on its line when it is long.
+    found = re.findall(r"^ (\.[cd]tors?(?:\.\S+)?)\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(.+)$", text,
+                       re.MULTILINE)
+    return ["%s of %s" % (name, source) for name, size, source in found if int(size, 16)]
+
+
+def Check(path, template_path, map_path):
     failures = []
 
     def Expect(condition, text):
@@ -114,11 +142,21 @@ def Check(path, template_path):
     Expect(pe.subsystem_version == (4, 0),
            "subsystem version %d.%d, not 4.0" % pe.subsystem_version)
 
+    Expect(len(data) <= MAX_SIZE, "%d bytes, more than %d" % (len(data), MAX_SIZE))
+
     imports = pe.Imports()
-    extra = sorted(dll for dll in imports if dll.lower() not in ALLOWED_DLLS)
-    Expect(not extra, "imports from %s" % ", ".join(extra))
     for dll in sorted(imports):
         print("imports %-12s %s" % (dll, " ".join(sorted(imports[dll]))))
+        extra = sorted(set(imports[dll]) - ALLOWED_IMPORTS.get(dll.lower(), set()))
+        Expect(not extra, "imports from %s: %s" % (dll, " ".join(extra)))
+
+    Expect(not pe.directories[IMAGE_DIRECTORY_ENTRY_TLS][1], "a TLS directory")
+    names = [section[0] for section in pe.sections]
+    Expect(not RUNTIME_SECTIONS.intersection(names),
+           "runtime sections %s" % sorted(RUNTIME_SECTIONS.intersection(names)))
+    if map_path:
+        constructors = ConstructorSections(map_path)
+        Expect(not constructors, "global constructors or destructors: %s" % ", ".join(constructors))
 
     resources = pe.Resources()
     for key in sorted(resources, key=str):
@@ -160,9 +198,10 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("exe")
     parser.add_argument("--template", help="the help page template the exe must carry")
+    parser.add_argument("--map", help="the exe's link map, to look for global constructors")
     args = parser.parse_args()
     try:
-        failures = Check(args.exe, args.template)
+        failures = Check(args.exe, args.template, args.map)
     except (ValueError, struct.error) as error:
         failures = ["not a readable PE file: %s" % error]
     for failure in failures:
