@@ -6,9 +6,11 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -308,22 +310,40 @@ void CheckLinks(const DiscTree& tree, Findings& findings) {
     tree.Walk([&](const DiscNode& node, const std::string& path) {
         if (IsPage(node)) pages.push_back(PageInfo{&node, path, {}});
     });
+    // Each page is read and parsed once, on every core; the findings follow in
+    // page order, so the report does not depend on the timing.
+    std::vector<std::string> failures(pages.size());
+    std::atomic<size_t> next{0};
+    auto parse = [&] {
+        for (size_t i; (i = next++) < pages.size();) {
+            PageInfo& page = pages[i];
+            if (page.node->size > kPageLimit) {
+                failures[i] = "The page is larger than 64 MiB";
+                continue;
+            }
+            Result<std::string> bytes = tree.Read(*page.node, kPageLimit);
+            if (!bytes) {
+                failures[i] = bytes.error();
+                continue;
+            }
+            page.links = ExtractLinks(bytes.value());
+        }
+    };
+    unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::vector<std::thread> threads;
+    for (unsigned w = 1; w < workers && w < pages.size(); w++) threads.emplace_back(parse);
+    parse();
+    for (std::thread& thread : threads) thread.join();
+
     std::unordered_map<std::string, const PageInfo*> pageAt;
     std::vector<PageInfo*> parsed;
-    for (PageInfo& page : pages) {
-        if (page.node->size > kPageLimit) {
-            findings.Add("page-not-checked", DisplayPath(page.path),
-                         "The page is larger than 64 MiB; its links were not checked.");
+    for (size_t i = 0; i < pages.size(); i++) {
+        if (!failures[i].empty()) {
+            findings.Add("page-not-checked", DisplayPath(pages[i].path), failures[i] + "; its links were not checked.");
             continue;
         }
-        Result<std::string> bytes = tree.Read(*page.node, kPageLimit);
-        if (!bytes) {
-            findings.Add("page-not-checked", DisplayPath(page.path), bytes.error() + "; its links were not checked.");
-            continue;
-        }
-        page.links = ExtractLinks(bytes.value());
-        parsed.push_back(&page);
-        pageAt[page.path] = &page;
+        parsed.push_back(&pages[i]);
+        pageAt[pages[i].path] = &pages[i];
     }
 
     // External URLs once each, with the number of pages that link to them.
