@@ -1,7 +1,7 @@
 #include "fuzz_site.h"
 
 #include "scratch_root.h"
-#include "standin_control.h"
+#include "windows_files.h"
 
 #include <fcntl.h>
 #include <stdio.h>
