@@ -2,7 +2,7 @@
 // index.htm in a subdirectory half-way through the names. Reports the time
 // and the file-system calls (attribute probes and enumeration steps) per
 // subdirectory; the least a search can do is one entry and two probes.
-// The names are lower case: the stand-in finds a name in another case only by
+// The names are lower case: the file layer finds a name in another case only by
 // reading the whole directory, which Windows does not, and that would swamp
 // the search's own cost.
 #include "bench_site.h"
