@@ -10,8 +10,6 @@
 
 #include <string.h>
 
-namespace {
-
 const char kMissingInf[] =
     "Note, Ondrelle (<b>kelmora.exe</b>) is a stand-alone utility. It is not an application "
     "that needs to be installed on your computer. This help is being displayed because the "
@@ -24,6 +22,8 @@ const char kPageMissingEnd[] = "</b> was not found.";
 const char kNoIndex[] =
     "This help is being displayed because neither the file <b>index.htm</b> nor "
     "<b>index.html</b> was found (<a href=\"#HowTo\">see below</a>).";
+
+namespace {
 
 // The token comes from a file on the disc and ends up in a local HTML page,
 // so its markup characters are escaped. A token too long for errMsg is cut

@@ -1,6 +1,6 @@
 // The one header through which the program reaches Windows.
-// On Windows it is the real API; elsewhere it is our stand-in for the
-// small subset we call, so the same sources build and test natively.
+// On Windows it is the real API; elsewhere it is the small subset we call,
+// over POSIX, so the same sources build and test natively.
 #ifndef ONDRELLE_PLATFORM_H
 #define ONDRELLE_PLATFORM_H
 
@@ -11,7 +11,7 @@
 // Allocation failure can only be forced in the native test build.
 inline bool AllocationRefused() { return false; }
 #else
-#include "standin.h"
+#include "win32_subset.h"
 #endif
 
 #endif

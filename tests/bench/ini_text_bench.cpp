@@ -36,7 +36,7 @@ IniText& BigDocument() {
         BenchFail("cannot write the 64 MiB file");
     }
     doc = new IniText();
-    if (!doc->Load(Standin_ToWindowsPath(path).c_str()) || size_t(doc->length) != kFileBytes ||
+    if (!doc->Load(WindowsPathOf(path).c_str()) || size_t(doc->length) != kFileBytes ||
         !doc->FindSection("autorun")) {
         BenchFail("cannot load the 64 MiB file");
     }

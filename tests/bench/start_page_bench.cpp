@@ -2,7 +2,7 @@
 // index.htm in a subdirectory half-way through the names. Reports the time
 // and the file-system calls (attribute probes and enumeration steps) per
 // subdirectory; the least a search can do is one entry and two probes.
-// The names are lower case: the stand-in finds a name in another case only by
+// The names are lower case: the file layer finds a name in another case only by
 // reading the whole directory, which Windows does not, and that would swamp
 // the search's own cost.
 #include "bench_site.h"
@@ -32,13 +32,13 @@ const std::string& WideSite() {
     }
     FILE* f = fopen((dir + "dir05000/index.htm").c_str(), "wb");
     if (!f || fclose(f) != 0) BenchFail("cannot write the index");
-    site = Standin_ToWindowsPath(dir);
+    site = WindowsPathOf(dir);
     return site;
 }
 
 void BM_FindStartPage10000(benchmark::State& state) {
     const std::string& site = WideSite();
-    Standin_SetModulePath((site + "kelmora.exe").c_str());
+    SetModulePath(site + "kelmora.exe");
     char page[MAX_PATH];
     long before = Standin_FileSystemCalls();
     for (auto _ : state) {
@@ -46,7 +46,7 @@ void BM_FindStartPage10000(benchmark::State& state) {
         benchmark::DoNotOptimize(page);
     }
     long calls = Standin_FileSystemCalls() - before;
-    Standin_SetModulePath("");
+    SetModulePath("");
     std::string expected = site + "dir05000\\index.htm";
     for (size_t i = 0; i < expected.size(); i++) {
         if (expected[i] >= 'A' && expected[i] <= 'Z') expected[i] = char(expected[i] + 32);

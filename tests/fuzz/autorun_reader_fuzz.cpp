@@ -269,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string file(reinterpret_cast<const char*>(data), size);
     if (!WriteBytes(masterPath, data, size)) FuzzFail(__FILE__, __LINE__, "cannot write autorun.inf");
     for (size_t i = 0; i < sites.size(); i++) {
-        Standin_SetModulePath((sites[i].dir + "kelmora.exe").c_str());
+        SetModulePath(sites[i].dir + "kelmora.exe");
         // What the run sequence leaves: errMsg empty; LaunchState whatever.
         memset(errMsg, 'Z', sizeof errMsg);
         errMsg[0] = 0;
@@ -277,6 +277,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadAutorun();
         CheckOutcome(sites[i], file);
     }
-    Standin_SetModulePath("");
+    SetModulePath("");
     return 0;
 }

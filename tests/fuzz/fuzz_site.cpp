@@ -1,7 +1,7 @@
 #include "fuzz_site.h"
 
 #include "scratch_root.h"
-#include "standin_control.h"
+#include "windows_files.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -27,7 +27,7 @@ const std::string& FuzzRoot() {
     return root;
 }
 
-std::string WinPath(const std::string& posixPath) { return Standin_ToWindowsPath(posixPath); }
+std::string WinPath(const std::string& posixPath) { return WindowsPathOf(posixPath); }
 
 bool WriteBytes(const std::string& posixPath, const void* bytes, size_t size) {
     int fd = open(posixPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -1,4 +1,4 @@
 #include "standin_control.h"
 #include "test_site.h"
 
-void SetTestModulePath(const std::string& windowsPath) { Standin_SetModulePath(windowsPath.c_str()); }
+void SetTestModulePath(const std::string& windowsPath) { SetModulePath(windowsPath); }

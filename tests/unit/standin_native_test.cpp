@@ -101,7 +101,7 @@ TEST_F(StandinUser, WsprintfFormatsLikeWindows) {
 }
 
 TEST(StandinFiles, ModulePathIsTheRunningProgramOnDriveZ) {
-    Standin_SetModulePath("");
+    SetModulePath("");
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
     ASSERT_GT(n, 3u);

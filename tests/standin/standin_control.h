@@ -1,19 +1,14 @@
 // Test controls of the native stand-in: scripted answers, fault injection
-// and the record of user/shell calls. Not part of the product.
+// and the record of user/shell calls. Not part of the product; the drives
+// and the module path are set through windows_files.h.
 #ifndef ONDRELLE_STANDIN_CONTROL_H
 #define ONDRELLE_STANDIN_CONTROL_H
 
-#include "standin.h"
+#include "win32_subset.h"
+#include "windows_files.h"
 
 #include <string>
 #include <vector>
-
-// --- Paths -----------------------------------------------------------------
-// The POSIX root appears as drive Z:, as under Wine.
-std::string Standin_ToWindowsPath(const std::string& posixPath);
-
-// Pretend the running program is this Windows path; empty restores the real one.
-void Standin_SetModulePath(const char* windowsPath);
 
 // --- Faults ----------------------------------------------------------------
 // Refuse the allocation after `okCount` more allocations have succeeded;

@@ -1,13 +1,15 @@
 // Files, directories, the temp path and the module path, with Windows
-// semantics over POSIX: Z: is the POSIX root, backslashes separate, and each
-// component is looked up case-insensitively (ASCII), as Wine does it.
-#include "standin.h"
-#include "standin_control.h"
+// semantics over POSIX: drive letters map to folders (Z: is the POSIX root),
+// backslashes separate, each component is looked up regardless of case, and
+// names cross between ANSI (1252) and UTF-8, as under Wine.
+#include "windows_files.h"
+
+#include "code_page.h"
+#include "win32_subset.h"
 
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -17,18 +19,31 @@
 #include <string>
 #include <vector>
 
+#ifdef ONDRELLE_FAULT_HOOKS
+// The tests' build: counters and injected faults (tests/standin).
+#include "fault_hooks.h"
+#else
+// The shipped layer counts nothing and injects nothing.
+namespace {
+inline void HookLookup() {}
+inline void HookCreateFile() {}
+inline void HookHandleOpened() {}
+inline void HookHandleClosed() {}
+inline size_t HookReadSize(size_t want) { return want; }
+inline size_t HookWriteSize(size_t want) { return want; }
+inline DWORD HookFileSize(DWORD size) { return size; }
+inline bool HookTempPathAsGiven() { return false; }
+}  // namespace
+
+bool AllocationRefused() { return false; }
+#endif
+
 namespace {
 
 DWORD lastError = 0;
 std::string moduleOverride;
-long fileSystemCalls = 0;
-long createFileCalls = 0;
-bool tempPathAsGiven = false;
-int refuseAfter = -1;
-long readLimit = -1;
-long writeLimit = -1;
-bool sizeOverridden = false;
-DWORD sizeOverride = 0;
+// Lower-case drive letter -> POSIX folder with a trailing slash.
+std::map<char, std::string> drives = {{'z', "/"}};
 // Attributes set with SetFileAttributesA that POSIX cannot hold.
 std::map<std::string, DWORD> storedAttributes;
 
@@ -41,8 +56,8 @@ struct FileHandle {
 };
 
 struct FindHandle {
-    std::string directory;  // POSIX, with trailing slash
-    std::vector<std::string> names;
+    std::string directory;          // POSIX, with trailing slash
+    std::vector<std::string> names;  // POSIX (UTF-8) names
     size_t next;
 };
 
@@ -60,35 +75,44 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
-bool SameNameIgnoringCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; i++) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Characters that Windows refuses in a name; '?' is also what an
+// unmappable character reads as, so such a name can never be opened.
+bool IsValidComponent(const std::string& ansi) {
+    for (size_t i = 0; i < ansi.size(); i++) {
+        unsigned char c = static_cast<unsigned char>(ansi[i]);
+        if (c < 0x20 || strchr("<>:\"|?*", c)) return false;
     }
-    return i == a.size() && b[i] == 0;
+    return true;
 }
 
 enum Resolution { kFound, kLastMissing, kNotFound };
 
 // Turns a Windows path into the POSIX path of the existing file, matching
-// each component case-insensitively. When only the last component is
-// missing, it is kept as written, so that it can be created.
-Resolution Resolve(const char* winPath, std::string* posix) {
+// each component regardless of case. When only the last component is
+// missing, it is kept as written, so that it can be created. `atRoot` tells
+// whether the path is a drive's root.
+Resolution Resolve(const char* winPath, std::string* posix, bool* atRoot = NULL) {
+    if (atRoot) *atRoot = false;
     if (!winPath || !*winPath) return kNotFound;
     const char* p = winPath;
     std::string current;
-    if (((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')) && p[1] == ':') {
-        if (AsciiLower(p[0]) != 'z') return kNotFound;
+    size_t floor;  // ".." never climbs above the drive's folder
+    if (IsDriveLetter(p[0]) && p[1] == ':') {
+        std::map<char, std::string>::const_iterator drive = drives.find(AsciiLower(p[0]));
+        if (drive == drives.end()) return kNotFound;
+        current = drive->second;
         p += 2;
-        current = "/";
     } else if (IsSeparator(p[0])) {
-        current = "/";
+        current = drives.count('z') ? drives['z'] : "/";
     } else {
         char cwd[4096];
         if (!getcwd(cwd, sizeof cwd)) return kNotFound;
         current = cwd;
         if (current.back() != '/') current += '/';
     }
+    floor = IsSeparator(p[0]) || p > winPath ? current.size() : 1;
 
     std::vector<std::string> parts;
     while (*p) {
@@ -103,20 +127,22 @@ Resolution Resolve(const char* winPath, std::string* posix) {
         bool last = i + 1 == parts.size();
         if (part == ".") continue;
         if (part == "..") {
-            if (current.size() > 1) {
+            if (current.size() > floor) {
                 current.pop_back();
                 current.erase(current.rfind('/') + 1);
             }
             continue;
         }
+        if (!IsValidComponent(part)) return kNotFound;
+        std::string name = AnsiToUtf8(part);
         struct stat st;
-        std::string exact = current + part;
         std::string found;
-        if (lstat(exact.c_str(), &st) == 0) {
-            found = part;
+        if (lstat((current + name).c_str(), &st) == 0) {
+            found = name;
         } else if (DIR* dir = opendir(current.c_str())) {
+            std::string folded = FoldedName(name);
             while (struct dirent* entry = readdir(dir)) {
-                if (SameNameIgnoringCase(part, entry->d_name)) {
+                if (FoldedName(entry->d_name) == folded) {
                     found = entry->d_name;
                     break;
                 }
@@ -125,7 +151,7 @@ Resolution Resolve(const char* winPath, std::string* posix) {
         }
         if (found.empty()) {
             if (!last) return kNotFound;
-            *posix = current + part;
+            *posix = current + name;
             return kLastMissing;
         }
         current += found;
@@ -134,12 +160,14 @@ Resolution Resolve(const char* winPath, std::string* posix) {
             current += '/';
         }
     }
+    if (atRoot) *atRoot = current.size() <= floor && current.back() == '/';
     *posix = current;
     return kFound;
 }
 
 DWORD AttributesOf(const std::string& posix, const struct stat& st) {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    // A drive's root ends in a slash: it has no name, so it is never hidden.
     std::string name = posix.substr(posix.rfind('/') + 1);
     if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
     std::map<std::string, DWORD>::const_iterator stored = storedAttributes.find(posix);
@@ -152,6 +180,14 @@ Handle* FromHandle(HANDLE h, HandleKind kind) {
         if (openHandles[i] == h && openHandles[i]->kind == kind) return openHandles[i];
     }
     return NULL;
+}
+
+void Forget(Handle* h) {
+    for (size_t i = 0; i < openHandles.size(); i++) {
+        if (openHandles[i] == h) openHandles.erase(openHandles.begin() + long(i));
+    }
+    delete h;
+    HookHandleClosed();
 }
 
 // Windows refuses an open that conflicts with the sharing of an open handle.
@@ -190,14 +226,40 @@ void FillFindData(const FindHandle& find, const std::string& name, LPWIN32_FIND_
     } else {
         data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
     }
-    size_t n = name.size() < MAX_PATH - 1 ? name.size() : MAX_PATH - 1;
-    memcpy(data->cFileName, name.data(), n);
+    std::string ansi;
+    Utf8ToAnsi(name, &ansi);
+    size_t n = ansi.size() < MAX_PATH - 1 ? ansi.size() : MAX_PATH - 1;
+    memcpy(data->cFileName, ansi.data(), n);
     data->cFileName[n] = 0;
 }
 
-bool MatchesPattern(const std::string& pattern, const std::string& name) {
+unsigned char FoldAnsi(unsigned char c) {
+    int folded = UnicodeToAnsi(FoldCase(AnsiToUnicode(c)));
+    return folded < 0 ? c : static_cast<unsigned char>(folded);
+}
+
+// Windows wildcards over ANSI names: '*' any run, '?' any one character.
+bool Matches(const char* pattern, const char* name) {
+    for (; *pattern; pattern++, name++) {
+        if (*pattern == '*') {
+            for (const char* rest = name;; rest++) {
+                if (Matches(pattern + 1, rest)) return true;
+                if (!*rest) return false;
+            }
+        }
+        if (!*name) return false;
+        if (*pattern != '?' && FoldAnsi(static_cast<unsigned char>(*pattern)) !=
+                                   FoldAnsi(static_cast<unsigned char>(*name)))
+            return false;
+    }
+    return !*name;
+}
+
+bool MatchesPattern(const std::string& pattern, const std::string& utf8Name) {
     if (pattern == "*" || pattern == "*.*") return true;
-    return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
+    std::string ansi;
+    Utf8ToAnsi(utf8Name, &ansi);
+    return Matches(pattern.c_str(), ansi.c_str());
 }
 
 }  // namespace
@@ -207,20 +269,31 @@ bool MatchesPattern(const std::string& pattern, const std::string& name) {
 DWORD GetLastError(void) { return lastError; }
 void SetLastError(DWORD code) { lastError = code; }
 
-// --- Paths ------------------------------------------------------------------
+// --- Drives and paths -------------------------------------------------------
 
-std::string Standin_ToWindowsPath(const std::string& posixPath) {
-    std::string result = "Z:";
-    for (size_t i = 0; i < posixPath.size(); i++) {
-        result += posixPath[i] == '/' ? '\\' : posixPath[i];
+void MapDrive(char letter, const std::string& posixFolder) {
+    char key = AsciiLower(letter);
+    if (posixFolder.empty()) {
+        drives.erase(key);
+        return;
     }
+    drives[key] = posixFolder.back() == '/' ? posixFolder : posixFolder + "/";
+}
+
+std::string WindowsPathOf(const std::string& posixPath) {
+    std::string ansi;
+    Utf8ToAnsi(posixPath, &ansi);
+    std::string result = "Z:";
+    for (size_t i = 0; i < ansi.size(); i++) result += ansi[i] == '/' ? '\\' : ansi[i];
     if (result == "Z:") result += '\\';
     return result;
 }
 
-void Standin_SetModulePath(const char* windowsPath) {
-    moduleOverride = windowsPath ? windowsPath : "";
+bool PosixPathOf(const std::string& windowsPath, std::string* posixPath) {
+    return Resolve(windowsPath.c_str(), posixPath) == kFound;
 }
+
+void SetModulePath(const std::string& windowsPath) { moduleOverride = windowsPath; }
 
 DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size) {
     std::string path = moduleOverride;
@@ -232,7 +305,7 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size) {
             return 0;
         }
         buffer[n] = 0;
-        path = Standin_ToWindowsPath(buffer);
+        path = WindowsPathOf(buffer);
     }
     if (size == 0) {
         lastError = ERROR_INSUFFICIENT_BUFFER;
@@ -258,8 +331,8 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
         if (value && *value) path = value;
     }
     if (path.empty()) path = "/tmp";
-    if (path[0] == '/') path = Standin_ToWindowsPath(path);
-    if (!tempPathAsGiven && path[path.size() - 1] != '\\') path += '\\';
+    if (path[0] == '/') path = WindowsPathOf(path);
+    if (!HookTempPathAsGiven() && path[path.size() - 1] != '\\') path += '\\';
     // Windows: the length without the NUL when it fits, else the size needed.
     if (path.size() + 1 > size) return DWORD(path.size() + 1);
     memcpy(buffer, path.c_str(), path.size() + 1);
@@ -268,19 +341,11 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
 
 // --- Attributes and enumeration ---------------------------------------------
 
-long Standin_FileSystemCalls() { return fileSystemCalls; }
-long Standin_CreateFileCalls() { return createFileCalls; }
-void Standin_TempPathAsGiven(bool asGiven) { tempPathAsGiven = asGiven; }
-
 DWORD GetFileAttributesA(LPCSTR path) {
-    fileSystemCalls++;
+    HookLookup();
     std::string posix;
-    if (Resolve(path, &posix) != kFound) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_FILE_ATTRIBUTES;
-    }
     struct stat st;
-    if (stat(posix.c_str(), &st) != 0) {
+    if (Resolve(path, &posix) != kFound || stat(posix.c_str(), &st) != 0) {
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -299,17 +364,19 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    fileSystemCalls++;
+    HookLookup();
     std::string text = pattern ? pattern : "";
     size_t cut = text.find_last_of("\\/");
     std::string directoryPart = cut == std::string::npos ? "." : text.substr(0, cut + 1);
     std::string namePattern = cut == std::string::npos ? text : text.substr(cut + 1);
-    if (cut != std::string::npos && directoryPart.size() == 3 && directoryPart[1] == ':') {
-        directoryPart = directoryPart.substr(0, 2) + "\\.";  // Z:\ itself
+    if (cut == std::string::npos && text.size() >= 2 && text[1] == ':') {
+        directoryPart = text.substr(0, 2);  // "D:*"
+        namePattern = text.substr(2);
     }
     std::string directory;
+    bool atRoot = false;
     struct stat st;
-    if (namePattern.empty() || Resolve(directoryPart.c_str(), &directory) != kFound ||
+    if (namePattern.empty() || Resolve(directoryPart.c_str(), &directory, &atRoot) != kFound ||
         stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         lastError = ERROR_PATH_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
@@ -321,7 +388,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     h->find.directory = directory;
     h->find.next = 0;
     // A drive's root has no "." and ".." entries; every other directory has.
-    if (directory != "/") {
+    if (!atRoot) {
         if (MatchesPattern(namePattern, ".")) h->find.names.push_back(".");
         if (MatchesPattern(namePattern, "..")) h->find.names.push_back("..");
     }
@@ -339,12 +406,13 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         return INVALID_HANDLE_VALUE;
     }
     openHandles.push_back(h);
+    HookHandleOpened();
     FillFindData(h->find, h->find.names[h->find.next++], data);
     return h;
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    fileSystemCalls++;
+    HookLookup();
     Handle* h = FromHandle(find, kFind);
     if (!h) {
         lastError = ERROR_INVALID_HANDLE;
@@ -364,20 +432,15 @@ BOOL FindClose(HANDLE find) {
         lastError = ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    for (size_t i = 0; i < openHandles.size(); i++) {
-        if (openHandles[i] == h) openHandles.erase(openHandles.begin() + long(i));
-    }
-    delete h;
+    Forget(h);
     return TRUE;
 }
-
-int Standin_OpenHandles() { return int(openHandles.size()); }
 
 // --- Files ------------------------------------------------------------------
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation,
                    DWORD, HANDLE) {
-    createFileCalls++;
+    HookCreateFile();
     std::string posix;
     Resolution resolution = Resolve(path, &posix);
     if (resolution == kNotFound) {
@@ -386,7 +449,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     }
     struct stat st;
     bool exists = resolution == kFound && stat(posix.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
+    // A FIFO, socket or device has no place on a disc, and opening one could
+    // block: it is refused like a directory.
+    if (exists && !S_ISREG(st.st_mode)) {
         lastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
@@ -408,12 +473,17 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
                                                                      : O_RDONLY;
     if (creation == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     if (creation == CREATE_NEW) flags |= O_CREAT | O_EXCL;
-    int fd = open(posix.c_str(), flags | O_CLOEXEC, 0644);
+    // Non-blocking, in case a FIFO took the file's place since the test above.
+    int fd = open(posix.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
         lastError = errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    fstat(fd, &st);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+        close(fd);
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     Handle* h = new Handle();
     h->kind = kFile;
     h->file.fd = fd;
@@ -422,15 +492,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     h->file.dev = st.st_dev;
     h->file.ino = st.st_ino;
     openHandles.push_back(h);
+    HookHandleOpened();
     lastError = exists && creation == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
     return h;
-}
-
-void Standin_LimitNextRead(long maxBytes) { readLimit = maxBytes; }
-void Standin_LimitNextWrite(long maxBytes) { writeLimit = maxBytes; }
-void Standin_OverrideNextFileSize(DWORD size) {
-    sizeOverridden = true;
-    sizeOverride = size;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
@@ -440,9 +504,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
         lastError = h ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    size_t want = toRead;
-    if (readLimit >= 0 && size_t(readLimit) < want) want = size_t(readLimit);
-    readLimit = -1;
+    size_t want = HookReadSize(toRead);
     size_t done = 0;
     while (done < want) {
         ssize_t n = ::read(h->file.fd, static_cast<char*>(buffer) + done, want - done);
@@ -465,9 +527,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, void
         lastError = h ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    size_t want = toWrite;
-    if (writeLimit >= 0 && size_t(writeLimit) < want) want = size_t(writeLimit);
-    writeLimit = -1;
+    size_t want = HookWriteSize(toWrite);
     size_t done = 0;
     while (done < want) {
         ssize_t n = ::write(h->file.fd, static_cast<const char*>(buffer) + done, want - done);
@@ -490,11 +550,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
         return INVALID_FILE_SIZE;
     }
     if (sizeHigh) *sizeHigh = DWORD(uint64_t(st.st_size) >> 32);
-    if (sizeOverridden) {
-        sizeOverridden = false;
-        return sizeOverride;
-    }
-    return DWORD(uint64_t(st.st_size) & 0xFFFFFFFFu);
+    return HookFileSize(DWORD(uint64_t(st.st_size) & 0xFFFFFFFFu));
 }
 
 BOOL CloseHandle(HANDLE handle) {
@@ -504,10 +560,7 @@ BOOL CloseHandle(HANDLE handle) {
         return FALSE;
     }
     close(h->file.fd);
-    for (size_t i = 0; i < openHandles.size(); i++) {
-        if (openHandles[i] == h) openHandles.erase(openHandles.begin() + long(i));
-    }
-    delete h;
+    Forget(h);
     return TRUE;
 }
 
@@ -560,15 +613,4 @@ BOOL RemoveDirectoryA(LPCSTR path) {
     }
     storedAttributes.erase(posix);
     return TRUE;
-}
-
-// --- Memory -----------------------------------------------------------------
-
-void Standin_RefuseAllocationAfter(int okCount) { refuseAfter = okCount; }
-
-bool AllocationRefused() {
-    if (refuseAfter < 0) return false;
-    if (refuseAfter == 0) return true;
-    refuseAfter--;
-    return false;
 }

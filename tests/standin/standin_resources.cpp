@@ -1,6 +1,6 @@
 // Resources of the native build: the same bytes that windres puts into the
 // executable, compiled in from res/ by cmake/embed_resources.cmake.
-#include "standin.h"
+#include "win32_subset.h"
 #include "standin_control.h"
 
 struct StandinResource {

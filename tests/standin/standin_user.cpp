@@ -1,7 +1,7 @@
 // The user and shell side as a scriptable stand-in: every call is recorded,
 // answers come from what a test queued, and the message queue is real
 // enough for one window's life: post, get, dispatch, destroy, quit.
-#include "standin.h"
+#include "win32_subset.h"
 #include "standin_control.h"
 
 #include <stdarg.h>

@@ -1,9 +1,9 @@
-// Native stand-in for the Win32 subset the launcher uses. It follows the
-// Windows behaviour the program relies on (drive letters, backslashes,
-// case-insensitive names, sharing, message queue) and nothing more.
-// Test controls live in standin_control.h.
-#ifndef ONDRELLE_STANDIN_H
-#define ONDRELLE_STANDIN_H
+// The Win32 subset that the launcher calls, declared for the native build.
+// windows_files.cpp gives the files, the temp path and the module path with
+// Windows semantics; the user, shell and resource calls exist natively only
+// as the tests' stand-in (tests/standin).
+#ifndef ONDRELLE_WIN32_SUBSET_H
+#define ONDRELLE_WIN32_SUBSET_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -211,7 +211,8 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                         LPCSTR directory, int showCommand);
 
-// The native build can be told to refuse allocations (standin_control.h).
+// True when an allocation must fail. Never in a shipped program; the tests'
+// build of the file layer can be told to refuse (tests/standin).
 bool AllocationRefused();
 
 #endif

@@ -1,0 +1,180 @@
+#include "check.h"
+
+#include "autorun_reader.h"
+#include "code_page.h"
+#include "dry_run.h"
+#include "links.h"
+#include "names.h"
+#include "windows_files.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace publisher {
+
+namespace {
+
+// Drive D: shows the disc while the check runs.
+class MappedDisc {
+public:
+    explicit MappedDisc(const std::filesystem::path& folder) { MapDrive('D', folder.string()); }
+    ~MappedDisc() { MapDrive('D', ""); }
+    MappedDisc(const MappedDisc&) = delete;
+    MappedDisc& operator=(const MappedDisc&) = delete;
+};
+
+std::string Shown(const std::string& ansi) { return AnsiToUtf8(ansi); }
+
+// The finding path of a Windows path on D:: the disc's own spelling when the
+// file is there, else the path as written.
+std::string DiscPath(const DiscTree& tree, const std::string& windowsPath) {
+    std::string posix;
+    std::string root = tree.folder.string() + "/";
+    if (PosixPathOf(windowsPath, &posix) && posix.compare(0, root.size(), root) == 0)
+        return DisplayPath(posix.substr(root.size()));
+    std::string written = windowsPath.size() > 3 ? windowsPath.substr(3) : "";
+    std::replace(written.begin(), written.end(), '\\', '/');
+    return Shown(written);
+}
+
+// The token of message C, its markup escapes undone.
+std::string PageToken(const std::string& fragment) {
+    size_t start = std::strlen(kPageMissingStart), end = std::strlen(kPageMissingEnd);
+    std::string html = fragment.substr(start, fragment.size() - start - end), token;
+    static const char* const kEscapes[][2] = {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}};
+    for (size_t i = 0; i < html.size();) {
+        bool escaped = false;
+        for (const auto& escape : kEscapes) {
+            if (html.compare(i, std::strlen(escape[0]), escape[0]) == 0) {
+                token += escape[1];
+                i += std::strlen(escape[0]);
+                escaped = true;
+                break;
+            }
+        }
+        if (!escaped) token += html[i++];
+    }
+    return token;
+}
+
+std::string FolderOf(const std::string& windowsPath) { return windowsPath.substr(0, windowsPath.rfind('\\') + 1); }
+
+void Nothing(Outcome& outcome, Findings& findings, const char* id, const std::string& path, std::string why,
+             const std::string& todo) {
+    outcome.kind = Outcome::Kind::None;
+    outcome.why = why;
+    findings.Add(id, path, why + " " + todo);
+}
+
+void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& result) {
+    const std::string& program = *autoplay.program;
+    std::string folder = FolderOf(program);
+    std::string inf = folder + "autorun.inf";
+    std::string infPath = DiscPath(tree, inf);
+    AutorunFile own = ReadAutorunFile(inf, false);
+    if (own.cut && infPath != "autorun.inf") {
+        result.findings.Add("autorun-cut", infPath,
+                            "The open= value is longer than 259 bytes; the launcher reads only the first 259.");
+    }
+
+    LauncherRun run = DryRun(program);
+    Outcome& outcome = result.outcome;
+    if (run.page) {
+        outcome.kind = Outcome::Kind::Page;
+        outcome.page = run.pagePath;
+        outcome.useIE = run.useIE;
+        return;
+    }
+    outcome.kind = Outcome::Kind::Help;
+    outcome.message = run.message;
+    outcome.fragment = run.fragment;
+    std::string launcher = Shown(program);
+    std::string why;
+    switch (run.message) {
+        case 'A':
+            why = "There is no autorun.inf beside " + launcher +
+                  ", so the launcher shows its help page with message A; put one there, or start the launcher "
+                  "from the folder that has one.";
+            break;
+        case 'B':
+            why = "The launcher finds no open= line it accepts in " + Shown(inf) +
+                  " (no [autorun] section or open= key, a third plain token, or an option other than -i), so it "
+                  "shows its help page with message B; correct that line.";
+            if (own.encoding != Encoding::Ansi) {
+                result.findings.Add("autorun-encoding", infPath,
+                                    std::string("The file starts with a ") +
+                                        (own.encoding == Encoding::Utf8Bom ? "UTF-8" : "UTF-16") +
+                                        " byte order mark: Windows reads it, but the launcher then finds no "
+                                        "[autorun] section; save it as plain text (ANSI).");
+            }
+            break;
+        case 'C':
+            why = "The page \"" + Shown(PageToken(run.fragment)) + "\" that open= names is not beside " + launcher +
+                  ", so the launcher shows its help page with message C; correct the page token or add the page.";
+            break;
+        default:
+            why = "Neither index.htm nor index.html is beside " + launcher +
+                  " or in a folder just below it, so the launcher shows its help page with message D; add one, or "
+                  "name the page in open=.";
+            break;
+    }
+    result.findings.Add("launcher-help", infPath, why);
+}
+
+}  // namespace
+
+CheckResult CheckDisc(const DiscTree& tree) {
+    CheckResult result;
+    {
+        MappedDisc disc(tree.folder);
+        AutoPlay& autoplay = result.autoplay;
+        autoplay = ReadAutoPlay();
+        Outcome& outcome = result.outcome;
+        Findings& findings = result.findings;
+        if (autoplay.autorun.cut) {
+            findings.Add("autorun-cut", "autorun.inf",
+                         "The open= value is longer than 259 bytes; Windows and the launcher read only the first "
+                         "259. Shorten it.");
+        }
+        if (!autoplay.autorun.found) {
+            Nothing(outcome, findings, "autorun-missing", "autorun.inf",
+                    "There is no autorun.inf in the disc's root, so Windows starts nothing.",
+                    "Add one with the lines [autorun] and open=kelmora.exe, and kelmora.exe beside it.");
+        } else if (!autoplay.autorun.open || autoplay.autorun.open->empty()) {
+            Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
+                    autoplay.autorun.open ? "The open= value of autorun.inf is empty, so Windows starts nothing."
+                                          : "autorun.inf has no open= value in an [autorun] section, so Windows "
+                                            "starts nothing.",
+                    "Write open=kelmora.exe under [autorun].");
+        } else if (!autoplay.starts) {
+            Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
+                    "The open= value of autorun.inf starts with an option, not a program, so Windows starts "
+                    "nothing.",
+                    "Begin it with the launcher's name: open=kelmora.exe.");
+        } else if (!autoplay.exists) {
+            Nothing(outcome, findings, "program-missing", DiscPath(tree, *autoplay.program),
+                    Shown(*autoplay.program) + ", which open= names, is not on the disc, so Windows starts nothing.",
+                    "Put kelmora.exe there, or correct open=.");
+        } else if (!autoplay.launcher) {
+            Nothing(outcome, findings, "program-not-launcher", DiscPath(tree, *autoplay.program),
+                    Shown(*autoplay.program) +
+                        " is not Ondrelle's launcher (its version resource says otherwise), so what it does "
+                        "cannot be checked.",
+                    "Name kelmora.exe in open= to have the site opened.");
+        } else {
+            RunLauncher(tree, autoplay, result);
+        }
+    }
+    CheckNames(tree, result.findings);
+    CheckTree(tree, result.findings);
+    CheckLinks(tree, result.findings);
+    return result;
+}
+
+Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site) {
+    Result<DiscTree> tree = ReadFolderTree(site);
+    if (!tree) return Error{tree.error()};
+    return CheckDisc(tree.value());
+}
+
+}  // namespace publisher

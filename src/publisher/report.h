@@ -1,0 +1,23 @@
+// The check's result for people (text, colour only when asked) and for
+// programs (one JSON object; every string is valid UTF-8).
+#ifndef ONDRELLE_PUBLISHER_REPORT_H
+#define ONDRELLE_PUBLISHER_REPORT_H
+
+#include "check.h"
+
+#include <string>
+
+namespace publisher {
+
+// What happens when the disc goes in, in one sentence.
+std::string OutcomeSentence(const CheckResult& result);
+
+// The outcome, then the findings grouped by severity, each with its path.
+std::string TextReport(const CheckResult& result, bool colour);
+
+// `path` is PATH as given on the command line.
+std::string JsonReport(const CheckResult& result, const std::string& path);
+
+}  // namespace publisher
+
+#endif

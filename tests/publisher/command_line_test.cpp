@@ -1,0 +1,101 @@
+// The tool as a user runs it: exit status, what goes where, JSON that parses.
+#include "site.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+ToolRun Tool(const std::vector<std::string>& args, const TempSite& scratch) {
+    std::string errFile = (scratch.root() / "stderr.txt").string();
+    std::string command = "NO_COLOR= " + Quote(ONDRELLE_TOOL);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " 2>" + Quote(errFile);
+    ToolRun run{-1, "", ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.out.append(chunk, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    run.err = text.str();
+    return run;
+}
+
+TEST(CommandLine, ExitStatusAndOutput) {
+    TempSite scratch, good, bad;
+    good.Write("kelmora.exe", FakeLauncher());
+    good.Write("autorun.inf", "[autorun]\r\nopen=kelmora.exe\r\n");
+    good.Write("index.htm", "<a href=\"http://example.com/\">a note only</a>");
+    bad.Write("index.htm", "<a href=\"gone.htm\">broken</a>");
+    bad.Write("caf\xE9.htm", "");  // not UTF-8: shown in 1252, and the JSON still valid
+    const std::string g = good.root().string(), b = bad.root().string();
+
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* out;  // in standard output; "" for none at all
+        const char* err;  // in standard error
+    } rows[] = {
+        {{"check", g}, 0, "which opens d:\\index.htm in the default browser", ""},
+        {{"check", g, "--quiet"}, 0, "", ""},
+        {{"check", b}, 1, "autorun-missing", ""},
+        {{"check", "-q", b}, 1, "link-broken", ""},
+        {{"check", "/nonexistent/site"}, 2, "", "cannot read /nonexistent/site"},
+        {{"check", g + "/index.htm"}, 2, "", "is not a folder"},
+        {{}, 2, "", "A subcommand is required"},
+        {{"check"}, 2, "", "PATH is required"},
+        {{"check", g, "--frob"}, 2, "", "--frob"},
+        {{"burn", g}, 2, "", "subcommand"},
+        {{"--help"}, 0, "check", ""},
+        {{"check", "--help"}, 0, "--json", ""},
+        {{"--version"}, 0, "ondrelle 1.0.1", ""},
+    };
+    for (const Row& row : rows) {
+        std::string shown;
+        for (const std::string& arg : row.args) shown += arg + " ";
+        SCOPED_TRACE(shown);
+        ToolRun run = Tool(row.args, scratch);
+        EXPECT_EQ(run.status, row.status) << run.out << run.err;
+        if (*row.out) {
+            EXPECT_NE(run.out.find(row.out), std::string::npos) << run.out;
+        } else {
+            EXPECT_EQ(run.out, "");
+        }
+        EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find('\033'), std::string::npos) << "colour on a pipe";
+    }
+
+    ToolRun json = Tool({"check", "--json", b}, scratch);
+    EXPECT_EQ(json.status, 1);
+    nlohmann::json report = nlohmann::json::parse(json.out);
+    EXPECT_EQ(report["path"], b);
+    EXPECT_EQ(report["outcome"]["kind"], "none");
+    bool shownIn1252 = false;
+    for (const auto& finding : report["findings"]) shownIn1252 |= finding["path"] == "caf\xC3\xA9.htm";
+    EXPECT_TRUE(shownIn1252) << json.out;
+}
+
+}  // namespace

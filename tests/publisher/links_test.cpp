@@ -1,0 +1,122 @@
+// Every kind of link, in one small site, and what the check says of each.
+#include "disc_tree.h"
+#include "links.h"
+#include "site.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// One link per line, so that a finding's line tells which link it is about.
+const char kIndex[] =
+    "<html><head><link rel=stylesheet href=\"style.css\"><script src=\"missing.js\"></script></head>\n"  // 1
+    "<body background=\"missing-bg.gif\">\n"                                                              // 2
+    "<a href=\"page.htm\">fine</a>\n"                                                                     // 3
+    "<a href=\"Page.HTM\">case</a>\n"                                                                     // 4
+    "<a href=\"missing.htm\">broken</a>\n"                                                                // 5
+    "<a href=\"page.htm#there\">anchor</a> <a href=\"#top\">top</a> <a href='#local' name=local>self</a>\n"  // 6
+    "<a href=\"page.htm#nowhere\">no anchor</a>\n"                                                        // 7
+    "<a href=\"#absent\">no anchor here</a>\n"                                                            // 8
+    "<a href=\"file:///C:/x.htm\">file URL</a>\n"                                                         // 9
+    "<a href=\"C:\\site\\x.htm\">drive</a>\n"                                                             // 10
+    "<a href=\"../up.htm\">above the root</a>\n"                                                          // 11
+    "<a href=\"http://example.com/\">web</a> <a href=\"mailto:a@example.com\">mail</a>\n"                 // 12
+    "<a href=\"javascript:void(0)\">script</a> <a href=\"\">empty</a>\n"                                  // 13
+    "<a href=\"sub/\">a folder</a>\n"                                                                     // 14
+    "<a href=\" my%20file.htm?x=1#f \">escapes and query</a>\n"                                           // 15
+    "<a href=\"/sub/deep.htm\">root-relative</a> <a href=\"sub\\deep.htm\">backslash</a>\n"               // 16
+    "<a href=a&amp;b.htm>reference</a> <p><a href=soup.htm<b>tag soup</b>\n"                              // 17
+    "<map><area href=\"missing-area.htm\"></map>\n"                                                       // 18
+    "<img src=\"missing.gif\"><iframe src=\"missing-frame.htm\"></iframe>\n"                              // 19
+    "<embed src=\"missing.swf\"><input type=IMAGE src=\"missing-input.gif\"><input src=\"not-a-link.gif\">\n"  // 20
+    "<table><tr><td background=\"missing-td.gif\">cell</td></tr></table>\n"                               // 21
+    "<a href=\"caf%C3%A9.htm\">UTF-8 escapes</a>\n"                                                       // 22
+    "</body></html>\n";
+
+// Not UTF-8: read as windows-1252, so caf\xE9 is the file named café.
+const char kPage[] = "<html><body><p id=there>Here.</p><a href=\"caf\xE9.htm\">1252</a>"
+                     "<a href=\"http://example.com/\">web again</a></body></html>";
+
+const char kFrames[] = "<html><frameset><frame src=\"page.htm\"><frame src=\"missing-frame2.htm\"></frameset></html>";
+
+const char kBased[] = "<html><head><base href=\"sub/\"></head><body>\n"
+                      "<a href=\"deep.htm\">under the base</a>\n"
+                      "<a href=\"nothere.htm\">broken under the base</a>\n"
+                      "</body></html>";
+
+const char kAway[] = "<html><head><base href=\"http://example.org/site/\"></head><body>\n"
+                     "<a href=\"x.htm\">off the disc</a></body></html>";
+
+struct Expected {
+    const char* id;
+    const char* path;
+    const char* text;  // in the message
+};
+
+TEST(Links, EveryKindOfLink) {
+    TempSite site;
+    site.Write("index.htm", kIndex);
+    site.Write("page.htm", kPage);
+    site.Write("frames.html", kFrames);
+    site.Write("based.htm", kBased);
+    site.Write("away.htm", kAway);
+    site.Write("style.css", "");
+    site.Write("my file.htm", "<p id=f>");
+    site.Write("a&b.htm", "");
+    site.Write("soup.htm", "");
+    site.Write("caf\xC3\xA9.htm", "");
+    site.Write("sub/deep.htm", "");
+    site.Sparse("huge.htm", 65ull << 20);
+
+    const std::vector<Expected> expected = {
+        {"link-broken", "index.htm", "Line 1: src=\"missing.js\""},
+        {"link-broken", "index.htm", "Line 2: background=\"missing-bg.gif\""},
+        {"link-case-mismatch", "index.htm", "Line 4: href=\"Page.HTM\" finds page.htm"},
+        {"link-broken", "index.htm", "Line 5: href=\"missing.htm\" names D:\\missing.htm"},
+        {"link-anchor-missing", "index.htm", "Line 7: href=\"page.htm#nowhere\""},
+        {"link-anchor-missing", "index.htm", "Line 8: href=\"#absent\""},
+        {"link-outside-disc", "index.htm", "Line 9: href=\"file:///C:/x.htm\" is a file: URL"},
+        {"link-outside-disc", "index.htm", "Line 10: href=\"C:\\site\\x.htm\" is a drive-letter path"},
+        {"link-outside-disc", "index.htm", "Line 11: href=\"../up.htm\" is above the disc's root"},
+        {"link-external", "index.htm", "\"http://example.com/\" needs a network (linked from 2 pages)"},
+        {"link-external", "index.htm", "\"mailto:a@example.com\""},
+        {"link-folder", "index.htm", "Line 14: href=\"sub/\" leads to a folder"},
+        // As in browsers, an unquoted value runs on to the next blank or '>'.
+        {"link-broken", "index.htm", "Line 17: href=\"soup.htm<b\""},
+        {"link-broken", "index.htm", "Line 18: href=\"missing-area.htm\""},
+        {"link-broken", "index.htm", "Line 19: src=\"missing.gif\""},
+        {"link-broken", "index.htm", "Line 19: src=\"missing-frame.htm\""},
+        {"link-broken", "index.htm", "Line 20: src=\"missing.swf\""},
+        {"link-broken", "index.htm", "Line 20: src=\"missing-input.gif\""},
+        {"link-broken", "index.htm", "Line 21: background=\"missing-td.gif\""},
+        {"link-broken", "frames.html", "src=\"missing-frame2.htm\""},
+        {"link-broken", "based.htm", "Line 3: href=\"nothere.htm\" names D:\\sub\\nothere.htm"},
+        {"link-external", "away.htm", "\"http://example.org/site/\""},
+        {"page-not-checked", "huge.htm", "larger than 64 MiB"},
+    };
+    publisher::Result<publisher::DiscTree> tree = publisher::ReadFolderTree(site.root());
+    ASSERT_TRUE(tree.ok());
+    publisher::Findings findings;
+    publisher::CheckLinks(tree.value(), findings);
+    std::vector<bool> matched(findings.All().size());
+    for (const Expected& e : expected) {
+        int count = 0;
+        for (size_t i = 0; i < findings.All().size(); i++) {
+            const publisher::Finding& f = findings.All()[i];
+            if (f.id == e.id && f.path == e.path && f.message.find(e.text) != std::string::npos) {
+                count++;
+                matched[i] = true;
+            }
+        }
+        EXPECT_EQ(count, 1) << e.id << " " << e.path << ": " << e.text;
+    }
+    for (size_t i = 0; i < matched.size(); i++) {
+        const publisher::Finding& f = findings.All()[i];
+        EXPECT_TRUE(matched[i]) << "unexpected: " << f.id << " " << f.path << ": " << f.message;
+    }
+}
+
+}  // namespace
