@@ -1,0 +1,225 @@
+#include "image_writer.h"
+
+#include "iso_library.h"
+#include "pending_file.h"
+#include "progress_meter.h"
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace publisher {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The code points of UTF-8 text; a broken byte counts as one.
+std::vector<char32_t> CodePoints(const std::string& text) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra && i + std::size_t(extra) >= text.size()) extra = 0;  // cut short: the byte alone
+        for (int k = 1; k <= extra; k++) {
+            if ((text[i + std::size_t(k)] & 0xC0) != 0x80) extra = 0;
+        }
+        char32_t point = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra; k++) point = point << 6 | (text[i + std::size_t(k)] & 0x3F);
+        points.push_back(point);
+        i += std::size_t(extra) + 1;
+    }
+    return points;
+}
+
+void Append(std::string& out, char32_t point) {
+    if (point < 0x80) {
+        out += char(point);
+    } else if (point < 0x800) {
+        out += char(0xC0 | point >> 6);
+        out += char(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += char(0xE0 | point >> 12);
+        out += char(0x80 | (point >> 6 & 0x3F));
+        out += char(0x80 | (point & 0x3F));
+    } else {
+        out += char(0xF0 | point >> 18);
+        out += char(0x80 | (point >> 12 & 0x3F));
+        out += char(0x80 | (point >> 6 & 0x3F));
+        out += char(0x80 | (point & 0x3F));
+    }
+}
+
+struct ImageDeleter {
+    void operator()(IsoImage* image) const { iso_image_unref(image); }
+};
+struct OptionsDeleter {
+    void operator()(IsoWriteOpts* options) const { iso_write_opts_free(options); }
+};
+struct BurnSourceDeleter {
+    void operator()(burn_source* source) const {
+        source->free_data(source);
+        std::free(source);
+    }
+};
+
+struct TreeBuilder {
+    IsoImage* image;
+    std::optional<std::int64_t> date;
+    std::string failure;
+
+    void Stamp(IsoNode* node) {
+        if (!date) return;
+        iso_node_set_mtime(node, time_t(*date));
+        iso_node_set_atime(node, time_t(*date));
+        iso_node_set_ctime(node, time_t(*date));
+    }
+
+    bool Fail(const std::string& path, int code) {
+        failure = "cannot add " + path + " to the image: " + IsoFailure(code);
+        return false;
+    }
+
+    bool AddChildren(IsoDir* dir, const DiscNode& folder, const std::string& path) {
+        for (const DiscNode& child : folder.children) {
+            std::string childPath = path.empty() ? child.name : path + "/" + child.name;
+            if (child.kind == NodeKind::Folder) {
+                IsoDir* sub = nullptr;
+                int code = iso_tree_add_new_dir(dir, child.name.c_str(), &sub);
+                if (code < 0) return Fail(childPath, code);
+                Stamp(reinterpret_cast<IsoNode*>(sub));
+                if (!AddChildren(sub, child, childPath)) return false;
+            } else if (child.kind == NodeKind::File) {
+                IsoNode* node = nullptr;
+                int code = iso_tree_add_new_node(image, dir, child.name.c_str(), child.origin.c_str(),
+                                                 &node);
+                if (code < 0) return Fail(childPath, code);
+                Stamp(node);
+            }
+        }
+        return true;
+    }
+};
+
+// The volume's dates as libisofs takes them exactly: YYYYMMDDhhmmsscc in UTC.
+std::string VolumeTime(std::int64_t date) {
+    time_t seconds = time_t(date);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%S00", &parts);
+    return text;
+}
+
+}  // namespace
+
+std::string IsoVolumeId(const std::string& label) {
+    std::string id;
+    for (char32_t point : CodePoints(label)) {
+        if (id.size() == 32) break;
+        if (point >= 'a' && point <= 'z') point -= 32;
+        bool allowed = (point >= 'A' && point <= 'Z') || (point >= '0' && point <= '9') || point == '_';
+        id += allowed ? char(point) : '_';
+    }
+    return id;
+}
+
+std::string JolietVolumeId(const std::string& label) {
+    std::string id;
+    int units = 0;  // UTF-16 code units, as Joliet stores them
+    for (char32_t point : CodePoints(label)) {
+        units += point >= 0x10000 ? 2 : 1;
+        if (units > 16) break;
+        Append(id, point);
+    }
+    return id;
+}
+
+Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings,
+                                 const fs::path& output) {
+    std::string failure;
+    if (!StartIsoLibrary(&failure)) return Error{failure};
+
+    IsoImage* rawImage = nullptr;
+    int code = iso_image_new(settings.label.c_str(), &rawImage);
+    if (code < 0) return Error{"cannot start an image: " + IsoFailure(code)};
+    std::unique_ptr<IsoImage, ImageDeleter> image(rawImage);
+    // Links inside the site stand for what they lead to; the tree has
+    // already refused the others.
+    iso_tree_set_follow_symlinks(image.get(), 1);
+
+    TreeBuilder builder{image.get(), settings.date, {}};
+    if (!builder.AddChildren(iso_image_get_root(image.get()), tree.root, "")) {
+        return Error{builder.failure};
+    }
+
+    IsoWriteOpts* rawOptions = nullptr;
+    code = iso_write_opts_new(&rawOptions, 0);
+    if (code < 0) return Error{"cannot set up the image: " + IsoFailure(code)};
+    std::unique_ptr<IsoWriteOpts, OptionsDeleter> options(rawOptions);
+    IsoWriteOpts* o = options.get();
+    iso_write_opts_set_iso_level(o, 1);
+    iso_write_opts_set_rockridge(o, 1);
+    iso_write_opts_set_joliet(o, 1);
+    // Windows reads Joliet paths of any length; the check holds them to 259.
+    iso_write_opts_set_joliet_longer_paths(o, 1);
+    iso_write_opts_set_joliet_utf16(o, 1);
+    // Joliet names exactly as given, without the ";1" of ISO 9660 files.
+    iso_write_opts_set_omit_version_numbers(o, 2);
+    iso_write_opts_set_always_gmt(o, 1);
+    // Read-only for everybody, owned by nobody in particular: nothing of the
+    // machine that made the image ends up in it.
+    iso_write_opts_set_replace_mode(o, 1, 1, 1, 1);
+    iso_write_opts_set_dir_rec_mtime(o, 7);
+    std::string volumeTime;
+    if (settings.date) {
+        iso_write_opts_set_replace_timestamps(o, 2);
+        iso_write_opts_set_default_timestamp(o, time_t(*settings.date));
+        volumeTime = VolumeTime(*settings.date);
+        iso_write_opts_set_pvd_times(o, time_t(*settings.date), time_t(*settings.date), 0,
+                                     time_t(*settings.date), volumeTime.data());
+    }
+
+    burn_source* rawSource = nullptr;
+    code = iso_image_create_burn_source(image.get(), o, &rawSource);
+    if (code < 0) return Error{"cannot lay out the image: " + IsoFailure(code)};
+    std::unique_ptr<burn_source, BurnSourceDeleter> source(rawSource);
+    std::uint64_t total = std::uint64_t(source->get_size(source.get()));
+
+    Result<PendingFile> pending = PendingFile::Create(output);
+    if (!pending) {
+        source->cancel(source.get());
+        return Error{pending.error()};
+    }
+    ProgressMeter meter(stderr, "writing " + output.filename().string(), total, settings.progress);
+    std::vector<unsigned char> buffer(1 << 20);
+    std::uint64_t written = 0;
+    while (written < total) {
+        // The source answers a read that reaches past its end with nothing at
+        // all, so no read asks for more than is left.
+        int want = int(std::min<std::uint64_t>(buffer.size(), total - written));
+        int n = source->read_xt(source.get(), buffer.data(), want);
+        if (n < 0) {
+            source->cancel(source.get());
+            return Error{"cannot write " + output.string() + ": " + IsoFailure(n)};
+        }
+        if (n == 0) break;
+        Result<bool> done = pending->Write(buffer.data(), std::size_t(n));
+        if (!done) {
+            source->cancel(source.get());
+            return Error{done.error()};
+        }
+        written += std::uint64_t(n);
+        meter.Update(written);
+    }
+    if (written != total) {
+        return Error{"cannot write " + output.string() + ": the image came out " +
+                     std::to_string(written) + " bytes long instead of " + std::to_string(total)};
+    }
+    Result<bool> committed = pending->Commit();
+    if (!committed) return Error{committed.error()};
+    return written;
+}
+
+}  // namespace publisher
