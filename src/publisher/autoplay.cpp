@@ -59,6 +59,8 @@ std::string FirstTokenAsWritten(const CmdTokenizer& tokens) {
     return std::string(start, size_t(end - start));
 }
 
+}  // namespace
+
 bool IsLauncherFile(const std::string& posixPath, std::uint64_t size) {
     std::ifstream in(posixPath, std::ios::binary);
     if (!in) return false;
@@ -71,8 +73,6 @@ bool IsLauncherFile(const std::string& posixPath, std::uint64_t size) {
     };
     return IsOndrelleLauncher(ReadVersionStrings(size, readAt));
 }
-
-}  // namespace
 
 AutorunFile ReadAutorunFile(const std::string& windowsPath, bool asWindows) {
     AutorunFile file;

@@ -4,6 +4,7 @@
 #ifndef ONDRELLE_PUBLISHER_AUTOPLAY_H
 #define ONDRELLE_PUBLISHER_AUTOPLAY_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ struct AutoPlay {
 };
 
 AutoPlay ReadAutoPlay();
+
+// True when the file's version resource says it is Ondrelle's launcher.
+bool IsLauncherFile(const std::string& posixPath, std::uint64_t size);
 
 }  // namespace publisher
 

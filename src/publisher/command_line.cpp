@@ -1,6 +1,9 @@
 #include "command_line.h"
 
 #include "check.h"
+#include "disc.h"
+#include "image_check.h"
+#include "image_reader.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -20,6 +23,18 @@ bool UseColour() {
     return isatty(STDOUT_FILENO) && !(noColour && *noColour);
 }
 
+// A site folder, or an image made by ondrelle disc (or any ISO 9660 image).
+Result<CheckResult> CheckPath(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+        if (!LooksLikeImage(path)) {
+            return Error{path + " is neither a folder nor an ISO 9660 image"};
+        }
+        return CheckImage(path);
+    }
+    return CheckSiteFolder(path);
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
@@ -31,16 +46,42 @@ int RunCommandLine(int argc, char** argv) {
         "check", "Tell what Windows and kelmora.exe will do with the site, and list every problem.");
     std::string path;
     bool json = false, quiet = false;
-    check->add_option("PATH", path, "The site folder; its root becomes the disc's root D:\\")->required();
+    check->add_option("PATH", path,
+                      "The site folder, whose root becomes the disc's root D:\\, or a disc image (.iso)")
+        ->required();
     check->add_flag("--json", json, "Write one JSON object on standard output");
     check->add_flag("-q,--quiet", quiet, "Write nothing when no finding is an error");
+
+    CLI::App* disc = app.add_subcommand(
+        "disc", "Write the site as a checked, reproducible CD image, with kelmora.exe and autorun.inf added.");
+    DiscRequest request;
+    std::string site, image, launcher;
+    disc->add_option("SITE", site, "The site folder; its root becomes the disc's root")->required();
+    disc->add_option("-o,--output", image, "The image to write (IMAGE.iso)")->required();
+    disc->add_option("--label", request.label, "The volume label (default: the site folder's name)");
+    disc->add_flag("--ie", request.ie, "Open the site in Internet Explorer (open=kelmora.exe -i)");
+    disc->add_option("--page", request.page, "The page to open, relative to the root (default: index.htm)");
+    disc->add_option("--launcher", launcher, "kelmora.exe to add (default: the one built or installed with ondrelle)");
+    disc->add_option("--date", request.date,
+                     "Every time stamp of the image: seconds since 1970 or YYYY-MM-DD[THH:MM:SS] in UTC "
+                     "(default: SOURCE_DATE_EPOCH, else the files' own and now)");
+    disc->add_flag("--dry-run", request.dryRun, "Check and say what the image would hold; write nothing");
+    disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
     }
 
-    Result<CheckResult> result = CheckSiteFolder(path);
+    if (disc->parsed()) {
+        request.site = site;
+        request.image = image;
+        if (!launcher.empty()) request.launcher = launcher;
+        request.colour = UseColour();
+        return RunDisc(request);
+    }
+
+    Result<CheckResult> result = CheckPath(path);
     if (!result) {
         std::cerr << "ondrelle: " << result.error() << "\n";
         return 2;

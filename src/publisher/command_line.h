@@ -1,4 +1,4 @@
-// The command line: `ondrelle check PATH [--json] [--quiet]`, --help and
+// The command line: `ondrelle check PATH [--json] [--quiet]`, `ondrelle disc SITE -o IMAGE ...`, --help and
 // --version. Exit status: 0 when no finding is an error, 1 when one is, 2
 // when the check could not run.
 #ifndef ONDRELLE_PUBLISHER_COMMAND_LINE_H

@@ -37,10 +37,13 @@ const IdSeverity kIds[] = {
     {"disc-too-large", Severity::Warning},
     {"autorun-cut", Severity::Warning},
     {"name-not-ansi", Severity::Warning},
+    {"label-changed", Severity::Warning},
+    {"image-no-joliet", Severity::Warning},
     {"link-case-mismatch", Severity::Note},
     {"link-external", Severity::Note},
     {"link-folder", Severity::Note},
     {"page-not-checked", Severity::Note},
+    {"left-out", Severity::Note},
 };
 
 }  // namespace

@@ -136,8 +136,8 @@ std::string JolietVolumeId(const std::string& label) {
     return id;
 }
 
-Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings,
-                                 const fs::path& output) {
+Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings, PendingFile& output,
+                                 const std::string& shown) {
     std::string failure;
     if (!StartIsoLibrary(&failure)) return Error{failure};
 
@@ -187,12 +187,7 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     std::unique_ptr<burn_source, BurnSourceDeleter> source(rawSource);
     std::uint64_t total = std::uint64_t(source->get_size(source.get()));
 
-    Result<PendingFile> pending = PendingFile::Create(output);
-    if (!pending) {
-        source->cancel(source.get());
-        return Error{pending.error()};
-    }
-    ProgressMeter meter(stderr, "writing " + output.filename().string(), total, settings.progress);
+    ProgressMeter meter(stderr, "writing " + shown, total, settings.progress);
     std::vector<unsigned char> buffer(1 << 20);
     std::uint64_t written = 0;
     while (written < total) {
@@ -202,10 +197,10 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
         int n = source->read_xt(source.get(), buffer.data(), want);
         if (n < 0) {
             source->cancel(source.get());
-            return Error{"cannot write " + output.string() + ": " + IsoFailure(n)};
+            return Error{"cannot write " + shown + ": " + IsoFailure(n)};
         }
         if (n == 0) break;
-        Result<bool> done = pending->Write(buffer.data(), std::size_t(n));
+        Result<bool> done = output.Write(buffer.data(), std::size_t(n));
         if (!done) {
             source->cancel(source.get());
             return Error{done.error()};
@@ -214,11 +209,9 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
         meter.Update(written);
     }
     if (written != total) {
-        return Error{"cannot write " + output.string() + ": the image came out " +
+        return Error{"cannot write " + shown + ": the image came out " +
                      std::to_string(written) + " bytes long instead of " + std::to_string(total)};
     }
-    Result<bool> committed = pending->Commit();
-    if (!committed) return Error{committed.error()};
     return written;
 }
 

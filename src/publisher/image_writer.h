@@ -6,6 +6,7 @@
 #define ONDRELLE_PUBLISHER_IMAGE_WRITER_H
 
 #include "disc_tree.h"
+#include "pending_file.h"
 #include "result.h"
 
 #include <cstdint>
@@ -29,9 +30,10 @@ std::string IsoVolumeId(const std::string& label);
 std::string JolietVolumeId(const std::string& label);
 
 // Writes `tree`'s folders and files (links and special files are not part of
-// a disc) to `output`, which appears only when complete. The size written.
-Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings,
-                                 const std::filesystem::path& output);
+// a disc) into `output`, which the caller commits once it is satisfied with
+// it; `shown` names the image in messages. The size written.
+Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings, PendingFile& output,
+                                 const std::string& shown);
 
 }  // namespace publisher
 

@@ -61,6 +61,10 @@ void CheckName(const DiscNode& node, const std::string& path, Findings& findings
                      "The name is not UTF-8, so it has no certain form on the disc; rename it.");
     } else if (char c = RefusedCharacter(name)) {
         findings.Add("name-invalid", path, "Windows refuses the character " + Shown(c) + " in a name; rename it.");
+    } else if (name.find(';') != std::string::npos) {
+        // Joliet keeps ';' for version numbers: an image writer would change the name.
+        findings.Add("name-invalid", path,
+                     "Joliet, the names that Windows reads from a CD, cannot hold ';'; rename it.");
     }
     if (form == kAnsiLossy) {
         findings.Add("name-not-ansi", path,

@@ -95,9 +95,14 @@ Result<bool> PendingFile::Write(const void* bytes, std::size_t count) {
     return true;
 }
 
-Result<bool> PendingFile::Commit() {
-    // A full disk can show only when the data is flushed.
+Result<bool> PendingFile::Flush() {
     if (fsync(fd_) != 0) return Error{"cannot write " + final_.string() + ": " + Reason(errno)};
+    return true;
+}
+
+Result<bool> PendingFile::Commit() {
+    Result<bool> flushed = Flush();
+    if (!flushed) return flushed;
     int failed = close(fd_);
     fd_ = -1;
     if (failed != 0) return Error{"cannot write " + final_.string() + ": " + Reason(errno)};

@@ -25,6 +25,8 @@ public:
 
     // Writes all bytes; an error says why (a full disk, say).
     Result<bool> Write(const void* bytes, std::size_t count);
+    // Makes sure the bytes are on the disk: a full disk may show only here.
+    Result<bool> Flush();
     // Flushes, renames into place and flushes the folder.
     Result<bool> Commit();
 

@@ -1,0 +1,42 @@
+// `ondrelle disc`: from a site folder to a checked, reproducible CD image.
+// The launcher and autorun.inf are added to the image, never to the site;
+// the disc is checked exactly as it will be before anything is written, and
+// the image is read back and checked again before it takes its name.
+#ifndef ONDRELLE_PUBLISHER_DISC_H
+#define ONDRELLE_PUBLISHER_DISC_H
+
+#include "result.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace publisher {
+
+struct DiscRequest {
+    std::filesystem::path site;
+    std::filesystem::path image;
+    std::optional<std::string> label;     // default: the site folder's name
+    bool ie = false;                      // open=kelmora.exe -i
+    std::optional<std::string> page;      // the page token of the generated autorun.inf
+    std::optional<std::filesystem::path> launcher;
+    std::optional<std::string> date;      // seconds since 1970, or YYYY-MM-DD[THH:MM:SS[Z]] in UTC
+    bool dryRun = false;
+    bool quiet = false;
+    bool colour = false;
+};
+
+// Seconds since 1970 from --date's forms; an error says what was expected.
+Result<std::int64_t> ParseDate(const std::string& text);
+
+// The generated autorun.inf, plain ASCII with CR LF line ends.
+std::string AutorunText(const std::string& launcher, bool ie, const std::string& page, const std::string& label);
+
+// Runs the command; the exit status: 0 written (or would be), 1 the check
+// found an error or the image could not be made, 2 the request cannot run.
+int RunDisc(const DiscRequest& request);
+
+}  // namespace publisher
+
+#endif

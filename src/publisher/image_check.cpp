@@ -1,0 +1,83 @@
+#include "image_check.h"
+
+#include "image_reader.h"
+#include "scratch_folder.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace publisher {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Programs are read for their version resource, which sits near the start of
+// a small launcher; a big installer beyond this is laid out empty.
+constexpr std::uint64_t kProgramLimit = 64ull << 20;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
+
+bool EndsWithIgnoringCase(const std::string& name, const std::string& tail) {
+    if (name.size() < tail.size()) return false;
+    for (size_t i = 0; i < tail.size(); i++) {
+        if (Lower(name[name.size() - tail.size() + i]) != tail[i]) return false;
+    }
+    return true;
+}
+
+bool NeedsBytes(const DiscNode& file) {
+    bool autorun = file.name.size() == 11 && EndsWithIgnoringCase(file.name, "autorun.inf");
+    return autorun || (EndsWithIgnoringCase(file.name, ".exe") && file.size <= kProgramLimit);
+}
+
+Result<bool> LayOut(const DiscTree& tree, const DiscNode& folder, const fs::path& dir) {
+    for (const DiscNode& child : folder.children) {
+        fs::path path = dir / child.name;
+        std::error_code ec;
+        if (child.kind == NodeKind::Folder) {
+            if (!fs::create_directory(path, ec) && ec) {
+                return Error{"cannot lay out " + path.string() + ": " + ec.message()};
+            }
+            Result<bool> inner = LayOut(tree, child, path);
+            if (!inner) return inner;
+        } else if (child.kind == NodeKind::File) {
+            std::string bytes;
+            if (NeedsBytes(child)) {
+                Result<std::string> read = tree.Read(child, child.size);
+                if (!read) return Error{read.error()};
+                bytes = std::move(read.value());
+            }
+            std::ofstream out(path, std::ios::binary);
+            out.write(bytes.data(), std::streamsize(bytes.size()));
+            if (!out) return Error{"cannot lay out " + path.string()};
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<bool> LayOutForDryRun(const DiscTree& tree, const fs::path& folder) {
+    return LayOut(tree, tree.root, folder);
+}
+
+Result<CheckResult> CheckImage(const fs::path& image) {
+    Result<ImageTree> read = ReadImageTree(image);
+    if (!read) return Error{read.error()};
+    Result<ScratchFolder> scratch = ScratchFolder::Create();
+    if (!scratch) return Error{scratch.error()};
+    DiscTree& tree = read->tree;
+    Result<bool> laidOut = LayOutForDryRun(tree, scratch->path());
+    if (!laidOut) return Error{laidOut.error()};
+    tree.folder = scratch->path();
+    CheckResult result = CheckDisc(tree);
+    if (!read->joliet) {
+        result.findings.Add("image-no-joliet", "",
+                            "The image has no Joliet names, so Windows shows the short ISO 9660 names (8.3, upper "
+                            "case); make it again with ondrelle disc.");
+    }
+    return result;
+}
+
+}  // namespace publisher

@@ -1,0 +1,23 @@
+// `ondrelle check IMAGE.iso`: the same check as for a site folder, over the
+// image's Joliet tree, with the names exactly as Windows reads them.
+#ifndef ONDRELLE_PUBLISHER_IMAGE_CHECK_H
+#define ONDRELLE_PUBLISHER_IMAGE_CHECK_H
+
+#include "check.h"
+#include "disc_tree.h"
+#include "result.h"
+
+#include <filesystem>
+
+namespace publisher {
+
+// Lays the tree's folders and files out under `folder` for the file layer:
+// the files that the launcher and AutoPlay read (every autorun.inf and every
+// program) with their bytes, the others empty, since only their names count.
+Result<bool> LayOutForDryRun(const DiscTree& tree, const std::filesystem::path& folder);
+
+Result<CheckResult> CheckImage(const std::filesystem::path& image);
+
+}  // namespace publisher
+
+#endif

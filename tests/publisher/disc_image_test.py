@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""ondrelle disc end to end, natively: the image read back by a second reader (isoinfo), and the
+ways a run can go wrong. Each case prints one line; exit code 1 when any failed, 77 when a tool
+it needs is missing."""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DATE = "1750000000"
+FAILED = []
+
+
+def Check(name, condition, detail=""):
+    print("%s %s%s" % ("ok  " if condition else "FAIL", name, "" if condition else ": " + detail))
+    if not condition:
+        FAILED.append(name)
+
+
+def Write(path, data=b"x"):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as out:
+        out.write(data)
+
+
+def Disc(args, site, image, *more, env=None, timeout=120):
+    command = [args.ondrelle, "disc", site, "-o", image, "--launcher", args.launcher,
+               "--date", DATE] + list(more)
+    return subprocess.run(command, capture_output=True, timeout=timeout, env=env)
+
+
+def Isoinfo(image, *flags):
+    # isoinfo knows no UTF-8; the names of these sites are all Latin-1.
+    return subprocess.run([os.fsencode(a) if isinstance(a, bytes) else a for a in
+                           ["isoinfo", "-i", image] + list(flags)], capture_output=True, check=True).stdout
+
+
+def JolietVolumeId(image):
+    with open(image, "rb") as disc:
+        for sector in range(16, 32):
+            disc.seek(sector * 2048)
+            descriptor = disc.read(2048)
+            if descriptor[0] == 255:
+                break
+            if descriptor[0] == 2 and descriptor[88:91] in (b"%/@", b"%/C", b"%/E"):
+                return descriptor[40:72].decode("utf-16-be").rstrip()
+    return None
+
+
+def SiteFiles(site):
+    files = {}
+    for folder, _, names in os.walk(site):
+        for name in names:
+            path = os.path.join(folder, name)
+            files["/" + os.path.relpath(path, site)] = open(path, "rb").read()
+    return files
+
+
+def ImageAsRead(args, site, image):
+    """The Joliet names and contents, and the ISO 9660 names, as isoinfo reads them."""
+    listing = Isoinfo(image, "-J", "-j", "iso8859-1", "-f").decode("latin-1").splitlines()
+    joliet = {}
+    for path in listing:
+        data = Isoinfo(image, "-J", "-j", "iso8859-1", "-x", path.encode("latin-1"))
+        if data or not os.path.isdir(os.path.join(site, path.lstrip("/"))):
+            joliet[path] = data
+    iso_names = Isoinfo(image, "-f").decode("ascii").splitlines()
+    return joliet, iso_names
+
+
+def TestImage(args, work):
+    site = os.path.join(work, "site")
+    Write(os.path.join(site, "index.htm"), b"<html><body><a href='Pages/Caf\xc3\xa9 Menu.htm'>x</a></body></html>")
+    Write(os.path.join(site, "Pages", "Caf\u00e9 Menu.htm"), b"<p>menu</p>")
+    Write(os.path.join(site, "Pages", "a" * 60 + ".htm"), b"<p>long</p>")
+    Write(os.path.join(site, "images", "Logo.GIF"), os.urandom(5000))
+    Write(os.path.join(site, ".git", "HEAD"), b"ref: refs/heads/main\n")
+    Write(os.path.join(site, "Thumbs.db"), b"junk")
+    image = os.path.join(work, "out", "test.iso")
+    os.makedirs(os.path.dirname(image))
+    run = Disc(args, site, image, "--label", "Ondrelle Test Disc 2026")
+    Check("disc writes the image", run.returncode == 0 and os.path.isfile(image),
+          run.stderr.decode(errors="replace"))
+    if run.returncode != 0:
+        return
+    expected = {path: data for path, data in SiteFiles(site).items()
+                if not path.startswith("/.git/") and path != "/Thumbs.db"}
+    expected["/kelmora.exe"] = open(args.launcher, "rb").read()
+    expected["/autorun.inf"] = (b'[autorun]\r\nopen=kelmora.exe\r\nicon=kelmora.exe\r\n'
+                                b'label=Ondrelle Test Disc 2026\r\n')
+    joliet, iso_names = ImageAsRead(args, site, image)
+    Check("Joliet names and contents are the site's, with the launcher and autorun.inf",
+          joliet == expected, "names %s, expected %s" % (sorted(joliet), sorted(expected)))
+    level1 = re.compile(r"^(/[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3};1)?)+$")
+    bad = [name for name in iso_names if not level1.match(name)]
+    Check("ISO 9660 names follow level 1", iso_names and not bad, "not level 1: %s" % bad)
+    volume = re.search(rb"Volume id: (.*)", Isoinfo(image, "-d"))
+    Check("ISO 9660 volume id", volume and volume.group(1).strip() == b"ONDRELLE_TEST_DISC_2026",
+          repr(volume and volume.group(1)))
+    Check("Joliet volume id", JolietVolumeId(image) == "Ondrelle Test Di", repr(JolietVolumeId(image)))
+    left_out = b".git" in run.stdout + run.stderr and b"Thumbs.db" in run.stdout + run.stderr
+    Check("the left-out files are named once", left_out, (run.stdout + run.stderr).decode())
+
+    time.sleep(1.1)  # a clock that leaked into the image would now differ
+    again = os.path.join(work, "out", "again.iso")
+    Disc(args, site, again, "--label", "Ondrelle Test Disc 2026")
+    Check("the same site and date give the same bytes",
+          open(image, "rb").read() == open(again, "rb").read())
+
+    inside = Disc(args, site, os.path.join(site, "disc.iso"))
+    Check("an image inside the site is refused",
+          inside.returncode == 2 and not os.path.exists(os.path.join(site, "disc.iso")),
+          inside.stderr.decode(errors="replace"))
+
+
+def Leftovers(folder):
+    return [name for name in os.listdir(folder) if name != "site"]
+
+
+def TestInterrupted(args, work):
+    site = os.path.join(work, "big")
+    os.makedirs(site)
+    Write(os.path.join(site, "index.htm"), b"<p>big</p>")
+    with open(os.path.join(site, "data.bin"), "wb") as big:
+        big.truncate(3 << 30)  # sparse: quick to make, slow enough to write
+    out = os.path.join(work, "big-out")
+    os.makedirs(out)
+    image = os.path.join(out, "big.iso")
+    for name, sig in (("killed", signal.SIGKILL), ("interrupted", signal.SIGTERM)):
+        process = subprocess.Popen([args.ondrelle, "disc", site, "-o", image, "--launcher",
+                                    args.launcher, "--date", DATE],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and process.poll() is None:
+            partial = [n for n in os.listdir(out) if n != "big.iso"]
+            if partial and os.path.getsize(os.path.join(out, partial[0])) > (64 << 20):
+                break
+            time.sleep(0.02)
+        was_running = process.poll() is None
+        process.send_signal(sig)
+        process.wait()
+        Check("a run %s in the middle leaves no image" % name,
+              was_running and not os.path.exists(image),
+              "still running: %s, image: %s" % (was_running, os.path.exists(image)))
+        if sig == signal.SIGTERM:
+            Check("an interrupted run removes its temporary file", os.listdir(out) == [],
+                  str(os.listdir(out)))
+        for leftover in os.listdir(out):
+            os.remove(os.path.join(out, leftover))
+
+
+def TestFullDisk(args, work):
+    site = os.path.join(work, "full")
+    Write(os.path.join(site, "index.htm"), b"<p>full</p>")
+    Write(os.path.join(site, "noise.bin"), os.urandom(3 << 20))
+    out = os.path.join(work, "small-disk")
+    os.makedirs(out)
+    script = ('mount -t tmpfs -o size=1m tmpfs "$1" && shift && "$@"; status=$?; '
+              'ls -A "$OUT"; exit $status')
+    run = subprocess.run(["unshare", "--user", "--map-root-user", "--mount", "sh", "-c", script,
+                          "sh", out, args.ondrelle, "disc", site, "-o", os.path.join(out, "x.iso"),
+                          "--launcher", args.launcher, "--date", DATE],
+                         capture_output=True, timeout=60, env=dict(os.environ, OUT=out))
+    error = run.stderr.decode(errors="replace")
+    Check("a full disk fails clearly and leaves nothing",
+          run.returncode == 1 and "No space left on device" in error and run.stdout.strip() == b"",
+          "exit %d, stderr %r, left %r" % (run.returncode, error, run.stdout))
+
+
+def TestFifo(args, work):
+    site = os.path.join(work, "fifo")
+    Write(os.path.join(site, "index.htm"), b"<p>fifo</p>")
+    os.mkfifo(os.path.join(site, "pipe"))
+    image = os.path.join(work, "fifo.iso")
+    try:
+        run = Disc(args, site, image, timeout=30)
+        reported = run.returncode == 1 and b"special-file" in run.stdout + run.stderr
+        Check("a FIFO is reported and does not block", reported and not os.path.exists(image),
+              (run.stdout + run.stderr).decode(errors="replace"))
+    except subprocess.TimeoutExpired:
+        Check("a FIFO is reported and does not block", False, "the run blocked")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--ondrelle", required=True)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--work", required=True)
+    args = parser.parse_args()
+    if not shutil.which("isoinfo"):
+        print("isoinfo (genisoimage) is missing")
+        return 77
+    if not os.path.isfile(args.launcher):
+        print("%s is not built: build the win32 preset first" % args.launcher)
+        return 77
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    for test in (TestImage, TestInterrupted, TestFullDisk, TestFifo):
+        test(args, os.path.join(args.work))
+    shutil.rmtree(args.work, ignore_errors=True)
+    return 1 if FAILED else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
