@@ -51,20 +51,20 @@ TEST(CommandLine, ExitStatusAndOutput) {
     good.Write("index.htm", "<a href=\"http://example.com/\">a note only</a>");
     bad.Write("index.htm", "<a href=\"gone.htm\">broken</a>");
     bad.Write("caf\xE9.htm", "");  // not UTF-8: shown in 1252, and the JSON still valid
-    const std::string g = good.root().string(), b = bad.root().string();
+    const std::string g = good.root().string(), b = bad.root().string(), s = scratch.root().string();
 
     struct Row {
         std::vector<std::string> args;
         int status;
-        const char* out;  // in standard output; "" for none at all
-        const char* err;  // in standard error
+        std::string out;  // in standard output; "" for none at all
+        std::string err;  // in standard error
     } rows[] = {
         {{"check", g}, 0, "which opens d:\\index.htm in the default browser", ""},
         {{"check", g, "--quiet"}, 0, "", ""},
         {{"check", b}, 1, "autorun-missing", ""},
         {{"check", "-q", b}, 1, "link-broken", ""},
         {{"check", "/nonexistent/site"}, 2, "", "cannot read /nonexistent/site"},
-        {{"check", g + "/index.htm"}, 2, "", "is not a folder"},
+        {{"check", g + "/index.htm"}, 2, "", "is neither a folder nor an ISO 9660 image"},
         {{}, 2, "", "A subcommand is required"},
         {{"check"}, 2, "", "PATH is required"},
         {{"check", g, "--frob"}, 2, "", "--frob"},
@@ -72,6 +72,13 @@ TEST(CommandLine, ExitStatusAndOutput) {
         {{"--help"}, 0, "check", ""},
         {{"check", "--help"}, 0, "--json", ""},
         {{"--version"}, 0, "ondrelle 1.0.1", ""},
+        {{"disc", g, "-o", s + "/g.iso", "--date", "2026-01-01"}, 0, "Wrote " + s + "/g.iso", ""},
+        {{"check", s + "/g.iso"}, 0, "which opens d:\\index.htm in the default browser", ""},
+        {{"disc", b, "-o", s + "/b.iso"}, 1, "Nothing was written", ""},
+        {{"disc", g}, 2, "", "--output is required"},
+        {{"disc", g, "-o", s + "/x.iso", "--date", "2026-02-30"}, 2, "", "neither seconds since 1970"},
+        {{"disc", g, "-o", s + "/x.iso", "--page", "a\"b.htm"}, 2, "", "plain ASCII without quotation"},
+        {{"disc", b, "-o", s + "/x.iso", "--launcher", g + "/index.htm"}, 2, "", "is not Ondrelle's launcher"},
     };
     for (const Row& row : rows) {
         std::string shown;
@@ -79,7 +86,7 @@ TEST(CommandLine, ExitStatusAndOutput) {
         SCOPED_TRACE(shown);
         ToolRun run = Tool(row.args, scratch);
         EXPECT_EQ(run.status, row.status) << run.out << run.err;
-        if (*row.out) {
+        if (!row.out.empty()) {
             EXPECT_NE(run.out.find(row.out), std::string::npos) << run.out;
         } else {
             EXPECT_EQ(run.out, "");
