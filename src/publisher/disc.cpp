@@ -20,6 +20,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -104,21 +105,38 @@ Result<fs::path> FindLauncher(const std::optional<fs::path>& given) {
                  "name it with --launcher PATH"};
 }
 
-Result<bool> Mirror(const DiscNode& folder, const fs::path& dir) {
+// Lays the disc out under `dir` as links to the site, so that the file layer
+// sees it exactly as it will be. A folder that lost nothing is one link to
+// the site's folder; only the folders in `changed` are made entry by entry.
+Result<bool> Mirror(const DiscNode& folder, const fs::path& dir, const std::string& path,
+                    const std::set<std::string>& changed) {
     for (const DiscNode& child : folder.children) {
-        fs::path path = dir / child.name;
+        fs::path target = dir / child.name;
+        std::string childPath = path.empty() ? child.name : path + "/" + child.name;
         std::error_code ec;
-        if (child.kind == NodeKind::Folder) {
-            fs::create_directory(path, ec);
-            if (ec) return Error{"cannot lay out " + path.string() + ": " + ec.message()};
-            Result<bool> inner = Mirror(child, path);
+        if (child.kind == NodeKind::Folder && changed.count(childPath)) {
+            fs::create_directory(target, ec);
+            if (ec) return Error{"cannot lay out " + target.string() + ": " + ec.message()};
+            Result<bool> inner = Mirror(child, target, childPath, changed);
             if (!inner) return inner;
-        } else if (child.kind == NodeKind::File) {
-            fs::create_symlink(fs::absolute(child.origin), path, ec);
-            if (ec) return Error{"cannot lay out " + path.string() + ": " + ec.message()};
+        } else if (child.kind == NodeKind::Folder || child.kind == NodeKind::File) {
+            fs::create_symlink(fs::absolute(child.origin), target, ec);
+            if (ec) return Error{"cannot lay out " + target.string() + ": " + ec.message()};
         }
     }
     return true;
+}
+
+// The folders that lost an entry, and all above them.
+std::set<std::string> ChangedFolders(const std::vector<std::string>& leftOut) {
+    std::set<std::string> changed;
+    for (std::string path : leftOut) {
+        for (size_t slash; (slash = path.rfind('/')) != std::string::npos;) {
+            path.resize(slash);
+            changed.insert(path);
+        }
+    }
+    return changed;
 }
 
 struct Content {
@@ -316,7 +334,8 @@ int RunDisc(const DiscRequest& request) {
     // The disc as it will be, shown to the file layer without touching the site.
     fs::path layout = scratch->path() / "disc";
     fs::create_directory(layout, ec);
-    Result<bool> mirrored = ec ? Result<bool>(Error{"cannot lay out " + layout.string()}) : Mirror(tree.root, layout);
+    Result<bool> mirrored = ec ? Result<bool>(Error{"cannot lay out " + layout.string()})
+                               : Mirror(tree.root, layout, "", ChangedFolders(leftOut));
     if (!mirrored) return Refuse(mirrored.error());
     tree.folder = layout;
 

@@ -14,7 +14,9 @@ constexpr std::chrono::milliseconds kRedraw{200};
 
 std::string FormatDuration(double seconds) {
     char text[32];
-    if (seconds < 60) {
+    if (seconds < 10) {
+        std::snprintf(text, sizeof text, "%.2f s", seconds);
+    } else if (seconds < 60) {
         std::snprintf(text, sizeof text, "%.1f s", seconds);
     } else {
         long whole = long(seconds + 0.5);

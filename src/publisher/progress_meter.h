@@ -30,7 +30,7 @@ private:
     Clock::time_point lastDrawn_;
 };
 
-// "1.2 s", "3 min 5 s".
+// "0.25 s", "12.5 s", "3 min 5 s".
 std::string FormatDuration(double seconds);
 
 }  // namespace publisher
