@@ -388,7 +388,7 @@ int RunDisc(const DiscRequest& request) {
 
     // Read back before the image takes its name: a bad image never gets it.
     started = Clock::now();
-    Result<std::uint64_t> verified = VerifyImage(tree, pending->temporaryPath());
+    Result<std::uint64_t> verified = VerifyImage(tree, pending->temporaryPath(), !request.quiet);
     if (!verified) return Fail(verified.error() + "; nothing was written under " + shown);
     Result<CheckResult> again = CheckImage(pending->temporaryPath());
     if (!again) return Fail(again.error() + "; nothing was written under " + shown);

@@ -1,6 +1,7 @@
 #include "image_reader.h"
 
 #include "iso_library.h"
+#include "progress_meter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -99,8 +100,11 @@ struct TreeReader {
 std::string Describe(const std::string& path) { return path.empty() ? "the root" : "/" + path; }
 
 struct Verifier {
+    Verifier(int imageFd, ProgressMeter& progress) : image(imageFd), meter(progress) {}
     int image;
+    ProgressMeter& meter;
     std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
     std::string failure;
     std::vector<char> fromSite = std::vector<char>(1 << 20);
     std::vector<char> fromImage = std::vector<char>(1 << 20);
@@ -126,6 +130,8 @@ struct Verifier {
                 return Differ("the bytes of /" + path + " differ from " + site.origin);
             }
             done += n;
+            bytes += n;
+            meter.Update(bytes);
         }
         return true;
     }
@@ -224,13 +230,18 @@ Result<ImageTree> ReadImageTree(const fs::path& image) {
     return result;
 }
 
-Result<std::uint64_t> VerifyImage(const DiscTree& written, const fs::path& image) {
+Result<std::uint64_t> VerifyImage(const DiscTree& written, const fs::path& image, bool progress) {
     Result<ImageTree> read = ReadImageTree(image);
     if (!read) return Error{read.error()};
     if (!read->joliet) return Error{"the image has no Joliet tree: Windows would see only 8.3 names"};
     Fd in(open(image.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return Error{"cannot read " + image.string() + ": " + std::strerror(errno)};
-    Verifier verifier{in.get(), 0, {}};
+    std::uint64_t total = 0;
+    written.Walk([&total](const DiscNode& node, const std::string&) {
+        if (node.kind == NodeKind::File) total += node.size;
+    });
+    ProgressMeter meter(stderr, "reading back " + image.filename().string(), total, progress);
+    Verifier verifier(in.get(), meter);
     if (!verifier.SameFolder(written.root, read->tree.root, "")) return Error{verifier.failure};
     return verifier.files;
 }

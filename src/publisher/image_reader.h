@@ -24,8 +24,8 @@ Result<ImageTree> ReadImageTree(const std::filesystem::path& image);
 
 // Compares an image with the tree it was written from: the same folders and
 // files, by exact name, with the same sizes and the same bytes. The number
-// of files compared, or the first difference.
-Result<std::uint64_t> VerifyImage(const DiscTree& written, const std::filesystem::path& image);
+// of files compared, or the first difference. `progress`: a meter on a terminal.
+Result<std::uint64_t> VerifyImage(const DiscTree& written, const std::filesystem::path& image, bool progress);
 
 }  // namespace publisher
 
