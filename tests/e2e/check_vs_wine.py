@@ -7,13 +7,10 @@ and what the shell was asked to open (the page, or help.htm with its fragment) m
 the tool predicted. Exit code 77 (skipped) when the native tool is not built.
 """
 
-import argparse
-import fcntl
 import json
 import os
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import scenarios  # noqa: E402
@@ -60,57 +57,23 @@ def Compare(s, report, kind):
         s.ExpectHelp(outcome["fragment"].encode("cp1252"))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--tool", required=True, help="the native ondrelle")
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--recorder", required=True)
-    parser.add_argument("--runner", required=True)
-    parser.add_argument("--template", required=True)
-    parser.add_argument("--prefix", required=True)
-    args = parser.parse_args()
-    if not os.access(args.tool, os.X_OK):
-        print("skipped: %s is not built (build the native preset first)" % args.tool)
-        return 77
-
-    # Wine shows UTF-8 names in 1252 only under a UTF-8 locale.
-    os.environ["LC_ALL"] = "C.UTF-8"
-    with open(args.template, "rb") as template:
-        scenarios.TEMPLATE = template.read()
+def Play(args, session, s, case):
+    name, files, kind = case
     with open(args.exe, "rb") as exe:
         launcher = exe.read()
-    started = time.monotonic()
-    session = scenarios.Session(args)
-    lock = open(session.prefix + ".e2e-run.lock", "w")
-    fcntl.flock(lock, fcntl.LOCK_EX)
-    session.Prepare(args.recorder, args.runner)
-    failed = 0
-    try:
-        session.EndSession()
-        session.StartDisplay()
-        for name, files, kind in CASES:
-            s = scenarios.Scenario(session, "check-" + name)
-            try:
-                s.Site({path: launcher if data is EXE else data for path, data in files.items()}, folder=None)
-                report = Check(args.tool, session.disc)
-                s.Expect(report["autoplay"]["launcher"], "the tool did not find the launcher")
-                s.Run(report["autoplay"]["program"], "D:\\")
-                Compare(s, report, kind)
-                s.ExpectEndedByItself()
-            except Exception as error:  # a broken harness is a failure too
-                s.failures.append("harness: %r" % error)
-            if s.failures:
-                failed += 1
-                print("FAIL %s" % name)
-                for failure in s.failures:
-                    print("     - " + failure)
-            else:
-                print("ok   %-20s %s" % (name, json.dumps(report["outcome"], ensure_ascii=False)[:110]))
-            sys.stdout.flush()
-    finally:
-        session.Close()
-    print("%d sites, %d failed, %.1f s" % (len(CASES), failed, time.monotonic() - started))
-    return 1 if failed else 0
+    s.Site({path: launcher if data is EXE else data for path, data in files.items()}, folder=None)
+    report = Check(args.tool, session.disc)
+    s.Expect(report["autoplay"]["launcher"], "the tool did not find the launcher")
+    s.Run(report["autoplay"]["program"], "D:\\")
+    Compare(s, report, kind)
+    s.ExpectEndedByItself()
+    return json.dumps(report["outcome"], ensure_ascii=False)[:110]
+
+
+def main():
+    # Wine shows UTF-8 names in 1252 only under a UTF-8 locale.
+    os.environ["LC_ALL"] = "C.UTF-8"
+    return scenarios.ToolSuite(__doc__, [], CASES, Play, "site")
 
 
 if __name__ == "__main__":

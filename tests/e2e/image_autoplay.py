@@ -6,14 +6,11 @@ it. The page the shell is asked to open must be the expected one, and what ondre
 predicts from the image. Exit code 77 (skipped) when the native tool is not built.
 """
 
-import argparse
-import fcntl
 import json
 import os
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import scenarios  # noqa: E402
@@ -61,54 +58,19 @@ def Play(args, session, s, site, options, expected, work):
     return inserted.strip()
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--tool", required=True, help="the native ondrelle")
-    parser.add_argument("--extractor", required=True, help="the native extract_image")
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--recorder", required=True)
-    parser.add_argument("--runner", required=True)
-    parser.add_argument("--template", required=True)
-    parser.add_argument("--prefix", required=True)
-    args = parser.parse_args()
-    if not os.access(args.tool, os.X_OK):
-        print("skipped: %s is not built (build the native preset first)" % args.tool)
-        return 77
+def PlayCase(args, session, s, case):
+    name, site, options, expected = case
+    if isinstance(site, dict):
+        site = s.Site(site, folder="Site")
+        os.remove(os.path.join(site, "kelmora.exe"))  # ondrelle disc adds it
+    with tempfile.TemporaryDirectory() as work:
+        how = Play(args, session, s, site, options, expected, work)
+    return "%s, opened %s" % (how, expected)
 
-    with open(args.template, "rb") as template:
-        scenarios.TEMPLATE = template.read()
-    started = time.monotonic()
-    session = scenarios.Session(args)
-    lock = open(session.prefix + ".e2e-run.lock", "w")
-    fcntl.flock(lock, fcntl.LOCK_EX)
-    session.Prepare(args.recorder, args.runner)
-    failed = 0
-    try:
-        session.EndSession()
-        session.StartDisplay()
-        with tempfile.TemporaryDirectory() as work:
-            for name, site, options, expected in CASES:
-                s = scenarios.Scenario(session, "image-" + name)
-                how = None
-                try:
-                    if isinstance(site, dict):
-                        site = s.Site(site, folder="Site")
-                        os.remove(os.path.join(site, "kelmora.exe"))  # ondrelle disc adds it
-                    how = Play(args, session, s, site, options, expected, work)
-                except Exception as error:  # a broken harness is a failure too
-                    s.failures.append("harness: %r" % error)
-                if s.failures:
-                    failed += 1
-                    print("FAIL %s" % name)
-                    for failure in s.failures:
-                        print("     - " + failure)
-                else:
-                    print("ok   %-18s %s, opened %s" % (name, how, expected))
-                sys.stdout.flush()
-    finally:
-        session.Close()
-    print("%d images, %d failed, %.1f s" % (len(CASES), failed, time.monotonic() - started))
-    return 1 if failed else 0
+
+def main():
+    return scenarios.ToolSuite(__doc__, [("--extractor", "the native extract_image")], CASES,
+                               PlayCase, "image")
 
 
 if __name__ == "__main__":

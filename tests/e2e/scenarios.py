@@ -669,6 +669,56 @@ SCENARIOS = [
 ]
 
 
+def ToolSuite(description, extra_arguments, cases, play, what):
+    """The end-to-end runs of the native publisher tool against the real kelmora.exe: parses
+    the common arguments (and extra_arguments, (flag, help) pairs), skips (77) when the tool
+    is not built, and plays each case in a Scenario of its own on one Wine session.
+    play(args, session, scenario, case) returns the text of its ok line. The exit status."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--tool", required=True, help="the native ondrelle")
+    for flag, text in extra_arguments:
+        parser.add_argument(flag, required=True, help=text)
+    for flag in ("--exe", "--recorder", "--runner", "--template", "--prefix"):
+        parser.add_argument(flag, required=True)
+    args = parser.parse_args()
+    if not os.access(args.tool, os.X_OK):
+        print("skipped: %s is not built (build the native preset first)" % args.tool)
+        return 77
+
+    global TEMPLATE
+    with open(args.template, "rb") as template:
+        TEMPLATE = template.read()
+    started = time.monotonic()
+    session = Session(args)
+    lock = open(session.prefix + ".e2e-run.lock", "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    session.Prepare(args.recorder, args.runner)
+    failed = 0
+    try:
+        session.EndSession()
+        session.StartDisplay()
+        for case in cases:
+            s = Scenario(session, what + "-" + case[0])
+            shown = ""
+            try:
+                shown = play(args, session, s, case)
+            except Exception as error:  # a broken harness is a failure too
+                s.failures.append("harness: %r" % error)
+            if s.failures:
+                failed += 1
+                print("FAIL %s" % case[0])
+                for failure in s.failures:
+                    print("     - " + failure)
+            else:
+                print("ok   %-20s %s" % (case[0], shown))
+            sys.stdout.flush()
+    finally:
+        session.Close()
+    print("%d %ss, %d failed, %.1f s" % (len(cases), what, failed, time.monotonic() - started))
+    lock.close()
+    return 1 if failed else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, help="kelmora.exe to test")
