@@ -1,5 +1,7 @@
 #include "code_page.h"
 
+#include <cstdint>
+
 namespace {
 
 // 0x80 to 0x9F; 0xA0 to 0xFF are U+00A0 to U+00FF.
@@ -70,6 +72,25 @@ void AppendUtf8(std::string* text, unsigned c) {
         *text += char(0x80 | ((c >> 6) & 0x3F));
         *text += char(0x80 | (c & 0x3F));
     }
+}
+
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+    std::string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        unsigned unit = bigEndian ? unsigned(std::uint8_t(bytes[i])) << 8 | std::uint8_t(bytes[i + 1])
+                                  : unsigned(std::uint8_t(bytes[i + 1])) << 8 | std::uint8_t(bytes[i]);
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+            unsigned low = bigEndian ? unsigned(std::uint8_t(bytes[i + 2])) << 8 | std::uint8_t(bytes[i + 3])
+                                     : unsigned(std::uint8_t(bytes[i + 3])) << 8 | std::uint8_t(bytes[i + 2]);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(&text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(&text, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+    }
+    return text;
 }
 
 bool IsUtf8(const std::string& text) {

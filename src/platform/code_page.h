@@ -20,6 +20,8 @@ int UnicodeToAnsi(unsigned codePoint);
 bool NextCodePoint(const std::string& text, size_t* at, unsigned* codePoint);
 void AppendUtf8(std::string* text, unsigned codePoint);
 bool IsUtf8(const std::string& text);
+// UTF-16 text (no byte order mark) as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian);
 
 enum AnsiForm {
     kAnsiExact,  // every character has a 1252 byte

@@ -33,12 +33,7 @@ void DecodeInPlace(IniText& ini, Encoding encoding) {
         text.assign(ini.data + 3, size_t(ini.length) - 3);
     } else {
         bool big = std::uint8_t(ini.data[0]) == 0xFE;
-        for (int i = 2; i + 1 < ini.length; i += 2) {
-            unsigned unit = big ? unsigned(std::uint8_t(ini.data[i])) << 8 | std::uint8_t(ini.data[i + 1])
-                                : unsigned(std::uint8_t(ini.data[i + 1])) << 8 | std::uint8_t(ini.data[i]);
-            int byte = UnicodeToAnsi(unit);
-            text += byte < 0 ? '?' : char(byte);
-        }
+        Utf8ToAnsi(Utf16ToUtf8(std::string(ini.data + 2, size_t(ini.length) - 2), big), &text);
     }
     if (!text.empty()) std::memcpy(ini.data, text.data(), text.size());
     ini.length = int(text.size());

@@ -2,6 +2,7 @@
 
 #include "autoplay.h"
 #include "check.h"
+#include "code_page.h"
 #include "disc_tree.h"
 #include "image_check.h"
 #include "image_reader.h"
@@ -32,20 +33,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
 // Version control and desktop metadata: nobody wants them on a disc.
 bool IsLeftOut(const DiscNode& node) {
-    if (node.kind == NodeKind::Folder) return SameIgnoringCase(node.name, ".git") || SameIgnoringCase(node.name, ".svn");
-    return SameIgnoringCase(node.name, ".DS_Store") || SameIgnoringCase(node.name, "Thumbs.db");
+    if (node.kind == NodeKind::Folder) return SameNameIgnoringCase(node.name, ".git") || SameNameIgnoringCase(node.name, ".svn");
+    return SameNameIgnoringCase(node.name, ".DS_Store") || SameNameIgnoringCase(node.name, "Thumbs.db");
 }
 
 void LeaveOut(DiscNode& folder, const std::string& path, std::vector<std::string>& leftOut) {
@@ -61,7 +52,7 @@ void LeaveOut(DiscNode& folder, const std::string& path, std::vector<std::string
 
 const DiscNode* FindChild(const DiscNode& folder, const std::string& name) {
     for (const DiscNode& child : folder.children) {
-        if (SameIgnoringCase(child.name, name)) return &child;
+        if (SameNameIgnoringCase(child.name, name)) return &child;
     }
     return nullptr;
 }
@@ -77,7 +68,7 @@ bool IsLauncher(const fs::path& path) {
 std::string LauncherOnSite(const DiscTree& tree) {
     for (const DiscNode& child : tree.root.children) {
         if (child.kind != NodeKind::File || child.name.size() < 4) continue;
-        if (!SameIgnoringCase(child.name.substr(child.name.size() - 4), ".exe")) continue;
+        if (!SameNameIgnoringCase(child.name.substr(child.name.size() - 4), ".exe")) continue;
         if (IsLauncherFile(child.origin, child.size)) return child.name;
     }
     return "";
@@ -143,16 +134,14 @@ struct Content {
     std::uint64_t files = 0, folders = 0, bytes = 0;
 };
 
-void Count(const DiscNode& folder, Content& content) {
-    for (const DiscNode& child : folder.children) {
-        if (child.kind == NodeKind::Folder) {
-            content.folders++;
-            Count(child, content);
-        } else if (child.kind == NodeKind::File) {
-            content.files++;
-            content.bytes += child.size;
-        }
-    }
+Content Count(const DiscTree& tree) {
+    Content content;
+    tree.Walk([&content](const DiscNode& node, const std::string&) {
+        content.folders += node.kind == NodeKind::Folder;
+        content.files += node.kind == NodeKind::File;
+        if (node.kind == NodeKind::File) content.bytes += node.size;
+    });
+    return content;
 }
 
 std::string Size(std::uint64_t bytes) {
@@ -172,15 +161,10 @@ std::string Counted(std::uint64_t n, const char* one, const char* many) {
 // The label as autorun.inf can hold it: printable ASCII.
 std::string AsciiLabel(const std::string& label) {
     std::string ascii;
-    for (size_t i = 0; i < label.size(); i++) {
-        unsigned char c = static_cast<unsigned char>(label[i]);
-        if (c >= 0xC0) {
-            ascii += '_';  // one character, however many bytes
-        } else if (c >= 0x80) {
-            continue;
-        } else {
-            ascii += c >= 0x20 && c < 0x7F ? char(c) : '_';
-        }
+    for (size_t at = 0; at < label.size();) {
+        unsigned point = 0;
+        bool whole = NextCodePoint(label, &at, &point);
+        ascii += whole && point >= 0x20 && point < 0x7F ? char(point) : '_';  // one per character
     }
     return ascii;
 }
@@ -361,8 +345,7 @@ int RunDisc(const DiscRequest& request) {
         std::printf("\nNothing was written: correct the errors above and run ondrelle disc again.\n");
         return 1;
     }
-    Content content;
-    Count(tree.root, content);
+    Content content = Count(tree);
     std::string addedText;
     for (const std::string& name : added) addedText += (addedText.empty() ? ", with " : " and ") + name;
     if (!addedText.empty()) addedText += " added";

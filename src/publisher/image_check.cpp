@@ -1,5 +1,6 @@
 #include "image_check.h"
 
+#include "code_page.h"
 #include "image_reader.h"
 #include "scratch_folder.h"
 
@@ -16,14 +17,8 @@ namespace {
 // a small launcher; a big installer beyond this is laid out empty.
 constexpr std::uint64_t kProgramLimit = 64ull << 20;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
-
 bool EndsWithIgnoringCase(const std::string& name, const std::string& tail) {
-    if (name.size() < tail.size()) return false;
-    for (size_t i = 0; i < tail.size(); i++) {
-        if (Lower(name[name.size() - tail.size() + i]) != tail[i]) return false;
-    }
-    return true;
+    return name.size() >= tail.size() && SameNameIgnoringCase(name.substr(name.size() - tail.size()), tail);
 }
 
 bool NeedsBytes(const DiscNode& file) {
@@ -31,7 +26,7 @@ bool NeedsBytes(const DiscNode& file) {
     return autorun || (EndsWithIgnoringCase(file.name, ".exe") && file.size <= kProgramLimit);
 }
 
-Result<bool> LayOut(const DiscTree& tree, const DiscNode& folder, const fs::path& dir) {
+Result<bool> LayOutFolder(const DiscTree& tree, const DiscNode& folder, const fs::path& dir, LayOutBytes which) {
     for (const DiscNode& child : folder.children) {
         fs::path path = dir / child.name;
         std::error_code ec;
@@ -39,11 +34,11 @@ Result<bool> LayOut(const DiscTree& tree, const DiscNode& folder, const fs::path
             if (!fs::create_directory(path, ec) && ec) {
                 return Error{"cannot lay out " + path.string() + ": " + ec.message()};
             }
-            Result<bool> inner = LayOut(tree, child, path);
+            Result<bool> inner = LayOutFolder(tree, child, path, which);
             if (!inner) return inner;
         } else if (child.kind == NodeKind::File) {
             std::string bytes;
-            if (NeedsBytes(child)) {
+            if (which == LayOutBytes::Every || NeedsBytes(child)) {
                 Result<std::string> read = tree.Read(child, child.size);
                 if (!read) return Error{read.error()};
                 bytes = std::move(read.value());
@@ -58,8 +53,8 @@ Result<bool> LayOut(const DiscTree& tree, const DiscNode& folder, const fs::path
 
 }  // namespace
 
-Result<bool> LayOutForDryRun(const DiscTree& tree, const fs::path& folder) {
-    return LayOut(tree, tree.root, folder);
+Result<bool> LayOut(const DiscTree& tree, const fs::path& folder, LayOutBytes which) {
+    return LayOutFolder(tree, tree.root, folder, which);
 }
 
 Result<CheckResult> CheckImage(const fs::path& image) {
@@ -68,7 +63,7 @@ Result<CheckResult> CheckImage(const fs::path& image) {
     Result<ScratchFolder> scratch = ScratchFolder::Create();
     if (!scratch) return Error{scratch.error()};
     DiscTree& tree = read->tree;
-    Result<bool> laidOut = LayOutForDryRun(tree, scratch->path());
+    Result<bool> laidOut = LayOut(tree, scratch->path(), LayOutBytes::ForDryRun);
     if (!laidOut) return Error{laidOut.error()};
     tree.folder = scratch->path();
     CheckResult result = CheckDisc(tree);

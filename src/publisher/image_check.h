@@ -11,10 +11,11 @@
 
 namespace publisher {
 
-// Lays the tree's folders and files out under `folder` for the file layer:
+// Lays the tree's folders and files out under `folder`. For the dry run only
 // the files that the launcher and AutoPlay read (every autorun.inf and every
-// program) with their bytes, the others empty, since only their names count.
-Result<bool> LayOutForDryRun(const DiscTree& tree, const std::filesystem::path& folder);
+// program) get their bytes, the others stay empty, since only their names count.
+enum class LayOutBytes { ForDryRun, Every };
+Result<bool> LayOut(const DiscTree& tree, const std::filesystem::path& folder, LayOutBytes which);
 
 Result<CheckResult> CheckImage(const std::filesystem::path& image);
 

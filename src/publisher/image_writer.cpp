@@ -1,5 +1,6 @@
 #include "image_writer.h"
 
+#include "code_page.h"
 #include "iso_library.h"
 #include "pending_file.h"
 #include "progress_meter.h"
@@ -14,42 +15,6 @@ namespace publisher {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The code points of UTF-8 text; a broken byte counts as one.
-std::vector<char32_t> CodePoints(const std::string& text) {
-    std::vector<char32_t> points;
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra && i + std::size_t(extra) >= text.size()) extra = 0;  // cut short: the byte alone
-        for (int k = 1; k <= extra; k++) {
-            if ((text[i + std::size_t(k)] & 0xC0) != 0x80) extra = 0;
-        }
-        char32_t point = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra; k++) point = point << 6 | (text[i + std::size_t(k)] & 0x3F);
-        points.push_back(point);
-        i += std::size_t(extra) + 1;
-    }
-    return points;
-}
-
-void Append(std::string& out, char32_t point) {
-    if (point < 0x80) {
-        out += char(point);
-    } else if (point < 0x800) {
-        out += char(0xC0 | point >> 6);
-        out += char(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += char(0xE0 | point >> 12);
-        out += char(0x80 | (point >> 6 & 0x3F));
-        out += char(0x80 | (point & 0x3F));
-    } else {
-        out += char(0xF0 | point >> 18);
-        out += char(0x80 | (point >> 12 & 0x3F));
-        out += char(0x80 | (point >> 6 & 0x3F));
-        out += char(0x80 | (point & 0x3F));
-    }
-}
 
 struct ImageDeleter {
     void operator()(IsoImage* image) const { iso_image_unref(image); }
@@ -116,8 +81,9 @@ std::string VolumeTime(std::int64_t date) {
 
 std::string IsoVolumeId(const std::string& label) {
     std::string id;
-    for (char32_t point : CodePoints(label)) {
-        if (id.size() == 32) break;
+    for (size_t at = 0; at < label.size() && id.size() < 32;) {
+        unsigned point = 0;
+        if (!NextCodePoint(label, &at, &point)) point = '_';  // a broken byte counts as one character
         if (point >= 'a' && point <= 'z') point -= 32;
         bool allowed = (point >= 'A' && point <= 'Z') || (point >= '0' && point <= '9') || point == '_';
         id += allowed ? char(point) : '_';
@@ -128,10 +94,13 @@ std::string IsoVolumeId(const std::string& label) {
 std::string JolietVolumeId(const std::string& label) {
     std::string id;
     int units = 0;  // UTF-16 code units, as Joliet stores them
-    for (char32_t point : CodePoints(label)) {
-        units += point >= 0x10000 ? 2 : 1;
+    for (size_t at = 0; at < label.size();) {
+        size_t start = at;
+        unsigned point = 0;
+        bool whole = NextCodePoint(label, &at, &point);
+        units += whole && point >= 0x10000 ? 2 : 1;
         if (units > 16) break;
-        Append(id, point);
+        id.append(label, start, at - start);
     }
     return id;
 }

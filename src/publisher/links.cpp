@@ -37,25 +37,6 @@ bool IsPage(const DiscNode& node) {
                                            EndsWithIgnoringCase(node.name, ".html"));
 }
 
-std::string FromUtf16(std::string_view bytes, bool bigEndian) {
-    std::string text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        unsigned unit = bigEndian ? unsigned(std::uint8_t(bytes[i])) << 8 | std::uint8_t(bytes[i + 1])
-                                  : unsigned(std::uint8_t(bytes[i + 1])) << 8 | std::uint8_t(bytes[i]);
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-            unsigned low = bigEndian ? unsigned(std::uint8_t(bytes[i + 2])) << 8 | std::uint8_t(bytes[i + 3])
-                                     : unsigned(std::uint8_t(bytes[i + 3])) << 8 | std::uint8_t(bytes[i + 2]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                AppendUtf8(&text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(&text, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
-    }
-    return text;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     c = Lower(c);
@@ -206,8 +187,8 @@ std::string At(const PageLink& link) { return "Line " + std::to_string(link.line
 
 std::string DecodePage(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    else if (bytes.substr(0, 2) == "\xFF\xFE") return FromUtf16(bytes.substr(2), false);
-    else if (bytes.substr(0, 2) == "\xFE\xFF") return FromUtf16(bytes.substr(2), true);
+    else if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16ToUtf8(std::string(bytes.substr(2)), false);
+    else if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16ToUtf8(std::string(bytes.substr(2)), true);
     std::string text(bytes);
     return IsUtf8(text) ? text : AnsiToUtf8(text);
 }

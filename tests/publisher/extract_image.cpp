@@ -2,38 +2,10 @@
 // disc: where FUSE is not available, the demo and the end-to-end tests insert
 // the image this way instead of mounting it.
 //   extract_image IMAGE FOLDER
+#include "image_check.h"
 #include "image_reader.h"
 
 #include <cstdio>
-#include <fstream>
-#include <system_error>
-
-namespace {
-
-using publisher::DiscNode;
-using publisher::DiscTree;
-using publisher::NodeKind;
-
-bool Extract(const DiscTree& tree, const DiscNode& folder, const std::filesystem::path& dir) {
-    for (const DiscNode& child : folder.children) {
-        std::filesystem::path path = dir / child.name;
-        if (child.kind == NodeKind::Folder) {
-            std::error_code ec;
-            std::filesystem::create_directory(path, ec);
-            if (ec || !Extract(tree, child, path)) return false;
-        } else if (child.kind == NodeKind::File) {
-            publisher::Result<std::string> bytes = tree.Read(child, child.size);
-            std::ofstream out(path, std::ios::binary);
-            if (!bytes || !out.write(bytes->data(), std::streamsize(bytes->size()))) {
-                std::fprintf(stderr, "extract_image: cannot extract %s\n", path.c_str());
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -41,9 +13,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     publisher::Result<publisher::ImageTree> image = publisher::ReadImageTree(argv[1]);
-    if (!image) {
-        std::fprintf(stderr, "extract_image: %s\n", image.error().c_str());
+    publisher::Result<bool> extracted =
+        image ? publisher::LayOut(image->tree, argv[2], publisher::LayOutBytes::Every) : publisher::Error{image.error()};
+    if (!extracted) {
+        std::fprintf(stderr, "extract_image: %s\n", extracted.error().c_str());
         return 1;
     }
-    return Extract(image->tree, image->tree.root, argv[2]) ? 0 : 1;
+    return 0;
 }
