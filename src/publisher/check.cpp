@@ -123,7 +123,7 @@ void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& re
 
 }  // namespace
 
-CheckResult CheckDisc(const DiscTree& tree) {
+CheckResult CheckDisc(const DiscTree& tree, CheckScope scope) {
     CheckResult result;
     {
         MappedDisc disc(tree.folder);
@@ -167,7 +167,7 @@ CheckResult CheckDisc(const DiscTree& tree) {
     }
     CheckNames(tree, result.findings);
     CheckTree(tree, result.findings);
-    CheckLinks(tree, result.findings);
+    if (scope == CheckScope::Everything) CheckLinks(tree, result.findings);
     return result;
 }
 

@@ -28,9 +28,13 @@ struct CheckResult {
     Findings findings;
 };
 
+// Everything, or what an image read back still has to prove once its bytes
+// are known to be the site's: the links are then those already checked.
+enum class CheckScope { Everything, WithoutLinks };
+
 // Checks the disc that the tree describes. The tree's folder shows the
 // disc's root; it is drive D: for the dry run and nothing in it is written.
-CheckResult CheckDisc(const DiscTree& tree);
+CheckResult CheckDisc(const DiscTree& tree, CheckScope scope = CheckScope::Everything);
 
 // The disc made of a site folder.
 Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site);

@@ -1,7 +1,6 @@
 #include "image_check.h"
 
 #include "code_page.h"
-#include "image_reader.h"
 #include "scratch_folder.h"
 
 #include <fstream>
@@ -60,14 +59,18 @@ Result<bool> LayOut(const DiscTree& tree, const fs::path& folder, LayOutBytes wh
 Result<CheckResult> CheckImage(const fs::path& image) {
     Result<ImageTree> read = ReadImageTree(image);
     if (!read) return Error{read.error()};
+    return CheckImageTree(read.value(), CheckScope::Everything);
+}
+
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope) {
     Result<ScratchFolder> scratch = ScratchFolder::Create();
     if (!scratch) return Error{scratch.error()};
-    DiscTree& tree = read->tree;
+    DiscTree& tree = image.tree;
     Result<bool> laidOut = LayOut(tree, scratch->path(), LayOutBytes::ForDryRun);
     if (!laidOut) return Error{laidOut.error()};
     tree.folder = scratch->path();
-    CheckResult result = CheckDisc(tree);
-    if (!read->joliet) {
+    CheckResult result = CheckDisc(tree, scope);
+    if (!image.joliet) {
         result.findings.Add("image-no-joliet", "",
                             "The image has no Joliet names, so Windows shows the short ISO 9660 names (8.3, upper "
                             "case); make it again with ondrelle disc.");

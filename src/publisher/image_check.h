@@ -5,6 +5,7 @@
 
 #include "check.h"
 #include "disc_tree.h"
+#include "image_reader.h"
 #include "result.h"
 
 #include <filesystem>
@@ -18,6 +19,9 @@ enum class LayOutBytes { ForDryRun, Every };
 Result<bool> LayOut(const DiscTree& tree, const std::filesystem::path& folder, LayOutBytes which);
 
 Result<CheckResult> CheckImage(const std::filesystem::path& image);
+
+// The check of an image already read; laying it out needs the tree's reader.
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope);
 
 }  // namespace publisher
 

@@ -230,10 +230,9 @@ Result<ImageTree> ReadImageTree(const fs::path& image) {
     return result;
 }
 
-Result<std::uint64_t> VerifyImage(const DiscTree& written, const fs::path& image, bool progress) {
-    Result<ImageTree> read = ReadImageTree(image);
-    if (!read) return Error{read.error()};
-    if (!read->joliet) return Error{"the image has no Joliet tree: Windows would see only 8.3 names"};
+Result<std::uint64_t> VerifyImage(const DiscTree& written, const ImageTree& read, const fs::path& image,
+                                  bool progress) {
+    if (!read.joliet) return Error{"the image has no Joliet tree: Windows would see only 8.3 names"};
     Fd in(open(image.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return Error{"cannot read " + image.string() + ": " + std::strerror(errno)};
     std::uint64_t total = 0;
@@ -242,7 +241,7 @@ Result<std::uint64_t> VerifyImage(const DiscTree& written, const fs::path& image
     });
     ProgressMeter meter(stderr, "reading back " + image.filename().string(), total, progress);
     Verifier verifier(in.get(), meter);
-    if (!verifier.SameFolder(written.root, read->tree.root, "")) return Error{verifier.failure};
+    if (!verifier.SameFolder(written.root, read.tree.root, "")) return Error{verifier.failure};
     return verifier.files;
 }
 

@@ -22,10 +22,12 @@ bool LooksLikeImage(const std::filesystem::path& path);
 
 Result<ImageTree> ReadImageTree(const std::filesystem::path& image);
 
-// Compares an image with the tree it was written from: the same folders and
-// files, by exact name, with the same sizes and the same bytes. The number
-// of files compared, or the first difference. `progress`: a meter on a terminal.
-Result<std::uint64_t> VerifyImage(const DiscTree& written, const std::filesystem::path& image, bool progress);
+// Compares an image, read with ReadImageTree, with the tree it was written
+// from: the same folders and files, by exact name, with the same sizes and
+// the same bytes. The number of files compared, or the first difference.
+// `progress`: a meter on a terminal.
+Result<std::uint64_t> VerifyImage(const DiscTree& written, const ImageTree& read, const std::filesystem::path& image,
+                                  bool progress);
 
 }  // namespace publisher
 

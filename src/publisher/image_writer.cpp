@@ -134,8 +134,15 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     // Windows reads Joliet paths of any length; the check holds them to 259.
     iso_write_opts_set_joliet_longer_paths(o, 1);
     iso_write_opts_set_joliet_utf16(o, 1);
-    // Joliet names exactly as given, without the ";1" of ISO 9660 files.
+    // Joliet names exactly as given: without the ";1" of ISO 9660 files, and
+    // without the dot that ISO 9660 forces onto a name that has none.
     iso_write_opts_set_omit_version_numbers(o, 2);
+    iso_write_opts_set_no_force_dots(o, 2);
+    // Folders deeper than 8 levels stay where they are in the ISO 9660 tree
+    // too, as xorriso leaves them. Moving them to the root, with Rock Ridge
+    // entries that point back, leaves an image that libarchive refuses, and a
+    // folder of their own would show up in the Joliet tree.
+    iso_write_opts_set_allow_deep_paths(o, 1);
     iso_write_opts_set_always_gmt(o, 1);
     // Read-only for everybody, owned by nobody in particular: nothing of the
     // machine that made the image ends up in it.

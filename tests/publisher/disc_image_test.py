@@ -119,6 +119,72 @@ def TestImage(args, work):
           inside.stderr.decode(errors="replace"))
 
 
+# The names that real sites hold. Each goes onto the disc exactly as written, in the Joliet tree that Windows
+# reads and in the Rock Ridge tree; the ISO 9660 names keep to level 1 whatever the name.
+NAMES = [
+    "README", "Makefile", "CNAME",  # no extension
+    "jquery.min.js", "archive.tar.gz",  # several dots
+    ".nojekyll",  # a leading dot
+    "My Page.htm", "two  spaces.txt",
+    "n" * 60 + ".htm",  # exactly 64 characters, Joliet's limit
+    "Caf\u00e9 Men\u00fc.htm", "\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac.htm",
+    "\u65e5\u672c\u8a9e.txt", "\U0001f600.txt",  # Latin-1, beyond it, beyond 16 bits
+    "#hash.htm", "100%.htm", "a&b.htm", "c++.htm", "it's.htm", "[x].htm", "@home.htm", "~tilde.htm",
+    "longname_one.htm", "longname_two.htm",  # one 8.3 name for both
+    "a/b/c/d/e/f/g/h/i/j/deep.htm",  # more than 8 folder levels
+    "empty.txt",
+]
+
+
+def Tree(root):
+    """Every folder (with a trailing /) and file under root, with the file's bytes."""
+    tree = {}
+    for folder, folders, names in os.walk(root):
+        relative = os.path.relpath(folder, root)
+        for name in folders:
+            tree[os.path.normpath(os.path.join(relative, name)) + "/"] = None
+        for name in names:
+            with open(os.path.join(folder, name), "rb") as data:
+                tree[os.path.normpath(os.path.join(relative, name))] = data.read()
+    return tree
+
+
+def TestNames(args, work):
+    site = os.path.join(work, "names")
+    for name in NAMES:
+        Write(os.path.join(site, name), b"" if name == "empty.txt" else name.encode())
+    Write(os.path.join(site, "index.htm"), b"<p>names</p>")
+    os.makedirs(os.path.join(site, "empty folder"))
+    for n in range(5000):  # a folder of 5,000 files, all alike in their first eight characters
+        Write(os.path.join(site, "many", "documentation_page_%04d.html" % n), b"%d" % n)
+    image = os.path.join(work, "names.iso")
+    run = Disc(args, site, image)
+    Check("disc writes every name", run.returncode == 0, (run.stdout + run.stderr).decode(errors="replace"))
+    if run.returncode != 0:
+        return
+    expected = Tree(site)
+    expected["kelmora.exe"] = open(args.launcher, "rb").read()
+    expected["autorun.inf"] = b"[autorun]\r\nopen=kelmora.exe\r\nicon=kelmora.exe\r\nlabel=names\r\n"
+    # 7-Zip reads the Joliet tree, libarchive the Rock Ridge one; neither shares code with the writer.
+    for reader, command in (("7-Zip (Joliet)", ["7zz", "x", "-y", "-bd", "-o{out}", image]),
+                            ("bsdtar (Rock Ridge)", ["bsdtar", "-x", "-C", "{out}", "-f", image])):
+        out = os.path.join(work, "names-" + command[0])
+        os.makedirs(out)
+        extracted = subprocess.run([a.format(out=out) for a in command], capture_output=True)
+        got = Tree(out) if extracted.returncode == 0 else {}
+        missing = sorted(set(expected) - set(got))[:5]
+        extra = sorted(set(got) - set(expected))[:5]
+        changed = sorted(p for p in set(got) & set(expected) if got[p] != expected[p])[:5]
+        Check("%s reads every name, size and byte" % reader, got == expected,
+              "%s; missing %s, extra %s, changed %s" % (extracted.stderr.decode(errors="replace")[-300:],
+                                                       missing, extra, changed))
+    level1 = re.compile(r"^(/[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3};1)?)+$")
+    iso_names = Isoinfo(image, "-f").decode("ascii").splitlines()
+    bad = [name for name in iso_names if not level1.match(name)][:5]
+    Check("ISO 9660 names stay level 1 and distinct", len(set(iso_names)) == len(expected) and not bad,
+          "%d names for %d entries; not level 1: %s" % (len(set(iso_names)), len(expected), bad))
+
+
 def Leftovers(folder):
     return [name for name in os.listdir(folder) if name != "site"]
 
@@ -193,15 +259,16 @@ def main():
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
-    if not shutil.which("isoinfo"):
-        print("isoinfo (genisoimage) is missing")
-        return 77
+    for tool, package in (("isoinfo", "genisoimage"), ("7zz", "7zip"), ("bsdtar", "libarchive-tools")):
+        if not shutil.which(tool):
+            print("%s (%s) is missing" % (tool, package))
+            return 77
     if not os.path.isfile(args.launcher):
         print("%s is not built: build the win32 preset first" % args.launcher)
         return 77
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    for test in (TestImage, TestInterrupted, TestFullDisk, TestFifo):
+    for test in (TestImage, TestNames, TestInterrupted, TestFullDisk, TestFifo):
         test(args, os.path.join(args.work))
     shutil.rmtree(args.work, ignore_errors=True)
     return 1 if FAILED else 0
