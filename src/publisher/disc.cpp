@@ -365,8 +365,6 @@ int RunDisc(const DiscRequest& request) {
     std::string shown = request.image.string();
     Result<std::uint64_t> written = WriteImage(tree, settings, pending.value(), shown);
     if (!written) return Fail(written.error() + "; nothing was written under " + shown);
-    Result<bool> flushed = pending->Flush();
-    if (!flushed) return Fail(flushed.error() + "; nothing was written under " + shown);
     double writing = Since(started);
 
     // Read back before the image takes its name: a bad image never gets it.
@@ -384,6 +382,12 @@ int RunDisc(const DiscRequest& request) {
                     " Nothing was written under " + shown);
     }
     double verifying = Since(started);
+    // The disk has been taking the image while it was read back; what is
+    // left of that wait belongs to writing.
+    started = Clock::now();
+    Result<bool> flushed = pending->Flush();
+    if (!flushed) return Fail(flushed.error() + "; nothing was written under " + shown);
+    writing += Since(started);
     Result<bool> committed = pending->Commit();
     if (!committed) return Fail(committed.error());
 

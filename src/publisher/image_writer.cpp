@@ -144,6 +144,7 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     // folder of their own would show up in the Joliet tree.
     iso_write_opts_set_allow_deep_paths(o, 1);
     iso_write_opts_set_always_gmt(o, 1);
+    if (getenv("FIFO")) iso_write_opts_set_fifo_size(o, atoi(getenv("FIFO")));
     // Read-only for everybody, owned by nobody in particular: nothing of the
     // machine that made the image ends up in it.
     iso_write_opts_set_replace_mode(o, 1, 1, 1, 1);

@@ -44,13 +44,19 @@ void Unwatch() {
 
 std::string Reason(int error) { return std::strerror(error); }
 
+constexpr std::uint64_t kHandOver = 8 << 20;
+
 }  // namespace
 
 PendingFile::PendingFile(fs::path finalPath, fs::path temporary, int fd)
     : final_(std::move(finalPath)), temporary_(std::move(temporary)), fd_(fd) {}
 
 PendingFile::PendingFile(PendingFile&& other) noexcept
-    : final_(std::move(other.final_)), temporary_(std::move(other.temporary_)), fd_(other.fd_) {
+    : final_(std::move(other.final_)),
+      temporary_(std::move(other.temporary_)),
+      fd_(other.fd_),
+      written_(other.written_),
+      handedToDisk_(other.handedToDisk_) {
     other.fd_ = -1;
     other.temporary_.clear();
 }
@@ -91,6 +97,13 @@ Result<bool> PendingFile::Write(const void* bytes, std::size_t count) {
         }
         p += n;
         count -= std::size_t(n);
+        written_ += std::uint64_t(n);
+    }
+    // Starts the disk on what has piled up, without waiting for it; errors
+    // show in Flush.
+    if (written_ - handedToDisk_ >= kHandOver) {
+        sync_file_range(fd_, off64_t(handedToDisk_), off64_t(written_ - handedToDisk_), SYNC_FILE_RANGE_WRITE);
+        handedToDisk_ = written_;
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "result.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -23,7 +24,8 @@ public:
     PendingFile(const PendingFile&) = delete;
     ~PendingFile();  // removes the temporary file unless committed
 
-    // Writes all bytes; an error says why (a full disk, say).
+    // Writes all bytes; an error says why (a full disk, say). The disk starts
+    // taking them as they come, so that Flush has little left to wait for.
     Result<bool> Write(const void* bytes, std::size_t count);
     // Makes sure the bytes are on the disk: a full disk may show only here.
     Result<bool> Flush();
@@ -39,6 +41,7 @@ private:
     std::filesystem::path final_;
     std::filesystem::path temporary_;
     int fd_ = -1;
+    std::uint64_t written_ = 0, handedToDisk_ = 0;
 };
 
 }  // namespace publisher

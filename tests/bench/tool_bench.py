@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""The publisher tool against what a publisher would otherwise run, each pair in one run:
+
+    tool_bench.py --ondrelle TOOL --launcher kelmora.exe --work DIR
+
+- `ondrelle check` against linkchecker on a generated site of 5,000 pages with 40 links each;
+- on a media-shaped site and a documentation-shaped one: `ondrelle check`, `ondrelle disc` with
+  its split, `xorriso -as mkisofs -J -R`, and reading the site once with cat.
+
+Times are medians of five runs, with the files in the page cache, as for every tool here. The
+sites and images go to DIR, which is best in memory: writing to this machine's disk takes from
+0.1 s to 1 s for the same image, whoever writes it.
+"""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RUNS = 5
+
+
+def Timed(command, allowed=(0,)):
+    started = time.perf_counter()
+    run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if run.returncode not in allowed:
+        sys.exit("bench: %s failed (exit %d):\n%s" % (" ".join(command), run.returncode, run.stdout[-2000:]))
+    return time.perf_counter() - started, run.stdout
+
+
+def Median(command, allowed=(0,)):
+    """The median time of RUNS runs, and the output of the run that took it."""
+    runs = sorted((Timed(command, allowed) for _ in range(RUNS)), key=lambda run: run[0])
+    return runs[len(runs) // 2]
+
+
+def Files(site):
+    return [os.path.join(folder, name) for folder, _, names in os.walk(site) for name in names]
+
+
+def CheckAgainstLinkchecker(args):
+    site = os.path.join(args.work, "links")
+    subprocess.run([sys.executable, os.path.join(HERE, "make_site.py"), site, "--launcher", args.launcher],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["chmod", "-R", "a+rX", args.work], check=True)  # linkchecker, run as root, reads as nobody
+    ours, report = min((Timed([args.ondrelle, "check", site], (0, 1)) for _ in range(3)), key=lambda r: r[0])
+    theirs, output = Timed(["linkchecker", "--no-status", "-o", "text", "file://" + site + "/index.htm"], (0, 1))
+    errors = re.search(r"(\d+) errors? found", output)
+    print()
+    print("check of 5,000 pages x 40 links, 20,000 files:")
+    print("  ondrelle check  %8.2f s   (best of 3; %d broken links found)" % (ours, report.count("link-broken")))
+    print("  linkchecker     %8.2f s   (%s errors found)" % (theirs, errors.group(1) if errors else "?"))
+    print("  ondrelle check is %.0fx faster (goal: 20x or more, and under 2 s)" % (theirs / ours))
+
+
+def DiscAgainstXorriso(args, name, make):
+    work = os.path.join(args.work, name)
+    site = os.path.join(work, "site")
+    subprocess.run([sys.executable, os.path.join(HERE, make), site], check=True, stdout=subprocess.DEVNULL)
+    files = Files(site)
+    size = sum(os.path.getsize(path) for path in files)
+    pages = [path for path in files if path.endswith((".htm", ".html"))]
+    html = sum(os.path.getsize(path) for path in pages)
+    subprocess.run(["cat"] + files, stdout=subprocess.DEVNULL, check=True)  # warm, as for every tool
+
+    check, _ = Median([args.ondrelle, "check", site], (0, 1))
+    disc, report = Median([args.ondrelle, "disc", site, "-o", os.path.join(work, "ondrelle.iso"),
+                           "--launcher", args.launcher, "--date", "2026-12-01"])
+    xorriso, _ = Median(["xorriso", "-as", "mkisofs", "-quiet", "-J", "-R", "-o",
+                         os.path.join(work, "xorriso.iso"), site])
+    cat, _ = Median(["sh", "-c", "find '%s' -type f -exec cat {} + >/dev/null" % site])
+    split = re.search(r"Written in ([\d.]+) s, read back and checked in ([\d.]+) s", report)
+    writing, reading = float(split.group(1)), float(split.group(2))
+
+    print()
+    print("%s site: %d files, %.0f MB; %d pages, %.0f MB of HTML:"
+          % (name, len(files), size / 1e6, len(pages), html / 1e6))
+    print("  ondrelle check        %6.2f s" % check)
+    print("  ondrelle disc         %6.2f s   (checking before writing %.2f s, writing %.2f s, "
+          "reading back and checking %.2f s)" % (disc, disc - writing - reading, writing, reading))
+    print("  xorriso -as mkisofs   %6.2f s" % xorriso)
+    print("  cat of the site       %6.2f s" % cat)
+    print("  ondrelle disc / xorriso: %.1fx; its writing, reading back and checking / xorriso: %.1fx "
+          "(goal: 2x or less)" % (disc / xorriso, (writing + reading) / xorriso))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--ondrelle", required=True)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--work", required=True, help="a folder for the sites and images")
+    args = parser.parse_args()
+    for tool in ("linkchecker", "xorriso"):
+        if subprocess.run(["sh", "-c", "command -v " + tool], stdout=subprocess.DEVNULL).returncode != 0:
+            sys.exit("bench: %s is not installed (scripts/setup)" % tool)
+    CheckAgainstLinkchecker(args)
+    DiscAgainstXorriso(args, "media", "make_media_site.py")
+    DiscAgainstXorriso(args, "documentation", "make_doc_site.py")
+
+
+if __name__ == "__main__":
+    main()
