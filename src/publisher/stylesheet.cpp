@@ -439,7 +439,7 @@ std::vector<StyleReference> Reader::Run() {
         case Token::OpenCurly:
             if (inPrelude && depth == preludeDepth_) {
                 EndAtRule(true);
-            } else if (depth == 0 && !inPrelude) {
+            } else if (depth == 0) {  // a top-level rule's block
                 importsAllowed_ = false;
                 topQualified_ = false;
             }
