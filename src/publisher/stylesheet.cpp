@@ -336,7 +336,9 @@ private:
     void Add(const std::string& url, unsigned line, bool import);
     void EndUrlFunction();
     void EndAtRule(bool withBlock);
-    bool AtStatementStart(size_t depth) const { return depth == 0 ? !topQualified_ : open_.back() == '}' && statementStart_; }
+    bool AtStatementStart(size_t depth) const {
+        return depth == 0 ? !topQualified_ : open_.back() == '}' && statementStart_;
+    }
 
     Tokenizer tokens_;
     LineCounter lines_;
