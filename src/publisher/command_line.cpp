@@ -45,12 +45,13 @@ int RunCommandLine(int argc, char** argv) {
     CLI::App* check = app.add_subcommand(
         "check", "Tell what Windows and kelmora.exe will do with the site, and list every problem.");
     std::string path;
-    bool json = false, quiet = false;
+    bool json = false, quiet = false, verbose = false;
     check->add_option("PATH", path,
                       "The site folder, whose root becomes the disc's root D:\\, or a disc image (.iso)")
         ->required();
     check->add_flag("--json", json, "Write one JSON object on standard output");
     check->add_flag("-q,--quiet", quiet, "Write nothing when no finding is an error");
+    check->add_flag("-v,--verbose", verbose, "List every note with its places, not one line per kind");
 
     CLI::App* disc = app.add_subcommand(
         "disc", "Write the site as a checked, reproducible CD image, with kelmora.exe and autorun.inf added.");
@@ -67,6 +68,7 @@ int RunCommandLine(int argc, char** argv) {
                      "(default: SOURCE_DATE_EPOCH, else the files' own and now)");
     disc->add_flag("--dry-run", request.dryRun, "Check and say what the image would hold; write nothing");
     disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
+    disc->add_flag("-v,--verbose", request.verbose, "List every note with its places, not one line per kind");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -88,7 +90,7 @@ int RunCommandLine(int argc, char** argv) {
     }
     int status = result->findings.HasErrors() ? 1 : 0;
     if (quiet && status == 0) return 0;
-    std::string report = json ? JsonReport(result.value(), path) : TextReport(result.value(), UseColour());
+    std::string report = json ? JsonReport(result.value(), path) : TextReport(result.value(), UseColour(), verbose);
     std::fwrite(report.data(), 1, report.size(), stdout);
     if (std::fflush(stdout) != 0) {
         std::perror("ondrelle: standard output");

@@ -339,7 +339,7 @@ int RunDisc(const DiscRequest& request) {
                            "autorun.inf holds plain ASCII, so its label= line reads \"" + autorunLabel +
                                "\"; give an ASCII one with --label.");
     }
-    std::string report = TextReport(check, request.colour);
+    std::string report = TextReport(check, request.colour, request.verbose);
     if (check.findings.HasErrors()) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::printf("\nNothing was written: correct the errors above and run ondrelle disc again.\n");

@@ -24,6 +24,7 @@ struct DiscRequest {
     std::optional<std::string> date;      // seconds since 1970, or YYYY-MM-DD[THH:MM:SS[Z]] in UTC
     bool dryRun = false;
     bool quiet = false;
+    bool verbose = false;  // every note, not one line per id
     bool colour = false;
 };
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
+#include <iterator>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace publisher {
 
@@ -39,11 +42,14 @@ const IdSeverity kIds[] = {
     {"name-not-ansi", Severity::Warning},
     {"label-changed", Severity::Warning},
     {"image-no-joliet", Severity::Warning},
+    {"page-module-script", Severity::Warning},
+    {"page-base-off-disc", Severity::Warning},
     {"link-case-mismatch", Severity::Note},
     {"link-external", Severity::Note},
     {"link-folder", Severity::Note},
     {"page-not-checked", Severity::Note},
     {"left-out", Severity::Note},
+    {"start-page-guessed", Severity::Note},
 };
 
 }  // namespace
@@ -66,11 +72,47 @@ const char* SeverityName(Severity severity) {
 }
 
 void Findings::Add(std::string_view id, std::string path, std::string message) {
-    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message)});
+    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), "", 0, ""});
+}
+
+void Findings::AddPlace(std::string_view id, std::string path, unsigned line, std::string target,
+                        std::string problem, std::string message) {
+    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), std::move(target),
+                           line, std::move(problem)});
 }
 
 bool Findings::HasErrors() const {
     return std::any_of(all_.begin(), all_.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+}
+
+std::vector<Problem> Findings::Problems() const {
+    std::vector<Problem> problems;
+    std::unordered_map<std::string, std::size_t> shared;  // id and target -> problem
+    for (const Finding& f : all_) {
+        if (!f.target.empty()) {
+            auto [at, fresh] = shared.emplace(f.id + '\n' + f.target, problems.size());
+            if (!fresh) {
+                problems[at->second].places.push_back(&f);
+                continue;
+            }
+        }
+        problems.push_back(Problem{f.severity, f.id, f.target, f.problem.empty() ? f.message : f.problem, {&f}, 0});
+    }
+    for (Problem& problem : problems) {
+        std::unordered_set<std::string_view> paths;
+        for (const Finding* place : problem.places) paths.insert(place->path);
+        problem.pages = paths.size();
+    }
+    auto rank = [](const std::string& id) {
+        return std::find_if(std::begin(kIds), std::end(kIds), [&](const IdSeverity& k) { return id == k.id; }) -
+               std::begin(kIds);
+    };
+    std::stable_sort(problems.begin(), problems.end(), [&](const Problem& a, const Problem& b) {
+        if (a.severity != b.severity) return a.severity < b.severity;
+        if (a.id != b.id) return rank(a.id) < rank(b.id);
+        return a.places.front()->path < b.places.front()->path;
+    });
+    return problems;
 }
 
 std::vector<Finding> Findings::Sorted() const {

@@ -87,55 +87,6 @@ std::string SchemeOf(const std::string& url) {
     return LowerAscii(std::string_view(url).substr(0, colon));
 }
 
-struct Collector {
-    PageLinks page;
-
-    void Attribute(const GumboElement& element, const char* name) {
-        if (const GumboAttribute* a = gumbo_get_attribute(&element.attributes, name)) {
-            page.links.push_back(PageLink{a->value, name, element.start_pos.line});
-        }
-    }
-
-    void Element(const GumboElement& element) {
-        switch (element.tag) {
-            case GUMBO_TAG_A:
-                Attribute(element, "href");
-                if (const GumboAttribute* a = gumbo_get_attribute(&element.attributes, "name"))
-                    page.anchors.push_back(a->value);
-                break;
-            case GUMBO_TAG_AREA:
-            case GUMBO_TAG_LINK:
-                Attribute(element, "href");
-                break;
-            case GUMBO_TAG_IMG:
-            case GUMBO_TAG_FRAME:
-            case GUMBO_TAG_IFRAME:
-            case GUMBO_TAG_SCRIPT:
-            case GUMBO_TAG_EMBED:
-                Attribute(element, "src");
-                break;
-            case GUMBO_TAG_INPUT:
-                if (const GumboAttribute* type = gumbo_get_attribute(&element.attributes, "type")) {
-                    if (LowerAscii(type->value) == "image") Attribute(element, "src");
-                }
-                break;
-            case GUMBO_TAG_BODY:
-            case GUMBO_TAG_TD:
-                Attribute(element, "background");
-                break;
-            case GUMBO_TAG_BASE:
-                if (!page.base) {
-                    if (const GumboAttribute* a = gumbo_get_attribute(&element.attributes, "href"))
-                        page.base = a->value;
-                }
-                break;
-            default:
-                break;
-        }
-        if (const GumboAttribute* id = gumbo_get_attribute(&element.attributes, "id")) page.anchors.push_back(id->value);
-    }
-};
-
 // Where the disc's files are, by folded path, for lookups that ignore case.
 struct Entry {
     const DiscNode* node;
@@ -162,10 +113,12 @@ struct Index {
     }
 };
 
-struct PageInfo {
+// A page or a stylesheet, with what it links to.
+struct Source {
     const DiscNode* node;
     std::string path;  // raw
     PageLinks links;
+    std::string failure;  // why it could not be read; its links are then unknown
 };
 
 std::string FolderOf(const std::string& path) {
@@ -179,43 +132,16 @@ std::string WindowsForm(const std::string& path) {
     return shown;
 }
 
-std::string Quoted(const PageLink& link) { return link.attribute + "=\"" + link.url + "\""; }
+// The link as its page writes it.
+std::string Quoted(const PageLink& link) {
+    if (link.attribute == "url") return "url(\"" + link.url + "\")";
+    if (link.attribute == "@import") return "@import \"" + link.url + "\"";
+    return link.attribute + "=\"" + link.url + "\"";
+}
 
 std::string At(const PageLink& link) { return "Line " + std::to_string(link.line) + ": " + Quoted(link); }
 
 }  // namespace
-
-std::string DecodePage(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    else if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16ToUtf8(std::string(bytes.substr(2)), false);
-    else if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16ToUtf8(std::string(bytes.substr(2)), true);
-    std::string text(bytes);
-    return IsUtf8(text) ? text : AnsiToUtf8(text);
-}
-
-PageLinks ExtractLinks(std::string_view bytes) {
-    std::string text = DecodePage(bytes);
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0;  // the parse errors are not wanted, only the tree
-    std::unique_ptr<GumboOutput, void (*)(GumboOutput*)> output(
-        gumbo_parse_with_options(&options, text.data(), text.size()),
-        [](GumboOutput* o) { gumbo_destroy_output(&kGumboDefaultOptions, o); });
-    Collector collector;
-    if (!output) return collector.page;
-    // Depth first without recursion: tag soup can nest deep.
-    std::vector<const GumboNode*> pending{output->root};
-    while (!pending.empty()) {
-        const GumboNode* node = pending.back();
-        pending.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
-        const GumboElement& element = node->v.element;
-        collector.Element(element);
-        for (unsigned i = element.children.length; i-- > 0;) {
-            pending.push_back(static_cast<const GumboNode*>(element.children.data[i]));
-        }
-    }
-    return collector.page;
-}
 
 LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
     LinkTarget target;
@@ -285,72 +211,101 @@ LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
     return target;
 }
 
-void CheckLinks(const DiscTree& tree, Findings& findings) {
-    Index index(tree);
-    std::vector<PageInfo> pages;
-    tree.Walk([&](const DiscNode& node, const std::string& path) {
-        if (IsPage(node)) pages.push_back(PageInfo{&node, path, {}});
-    });
-    // Each page is read and parsed once, on every core; the findings follow in
-    // page order, so the report does not depend on the timing.
-    std::vector<std::string> failures(pages.size());
+namespace {
+
+// Reads the sources given, on every core; the results follow in the order
+// given, so that the report does not depend on the timing.
+void ReadSources(const DiscTree& tree, std::vector<Source>& sources, bool stylesheets) {
     std::atomic<size_t> next{0};
-    auto parse = [&] {
-        for (size_t i; (i = next++) < pages.size();) {
-            PageInfo& page = pages[i];
-            if (page.node->size > kPageLimit) {
-                failures[i] = "The page is larger than 64 MiB";
+    auto read = [&] {
+        for (size_t i; (i = next++) < sources.size();) {
+            Source& source = sources[i];
+            if (source.node->size > kPageLimit) {
+                source.failure = std::string("The ") + (stylesheets ? "stylesheet" : "page") + " is larger than 64 MiB";
                 continue;
             }
-            Result<std::string> bytes = tree.Read(*page.node, kPageLimit);
+            Result<std::string> bytes = tree.Read(*source.node, kPageLimit);
             if (!bytes) {
-                failures[i] = bytes.error();
-                continue;
+                source.failure = bytes.error();
+            } else if (stylesheets) {
+                source.links.links = StylesheetLinks(DecodePage(bytes.value()), 1);
+            } else {
+                source.links = ExtractLinks(bytes.value());
             }
-            page.links = ExtractLinks(bytes.value());
         }
     };
     unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
-    for (unsigned w = 1; w < workers && w < pages.size(); w++) threads.emplace_back(parse);
-    parse();
+    for (unsigned w = 1; w < workers && w < sources.size(); w++) threads.emplace_back(read);
+    read();
     for (std::thread& thread : threads) thread.join();
+}
 
-    std::unordered_map<std::string, const PageInfo*> pageAt;
-    std::vector<PageInfo*> parsed;
-    for (size_t i = 0; i < pages.size(); i++) {
-        if (!failures[i].empty()) {
-            findings.Add("page-not-checked", DisplayPath(pages[i].path), failures[i] + "; its links were not checked.");
-            continue;
+class LinkChecker {
+public:
+    LinkChecker(const DiscTree& tree, Findings& findings) : tree_(tree), index_(tree), findings_(findings) {}
+
+    void Check(std::vector<Source> pages) {
+        ReadSources(tree_, pages, false);
+        for (Source& page : pages) {
+            if (page.failure.empty()) pageAt_[page.path] = &page;
         }
-        parsed.push_back(&pages[i]);
-        pageAt[pages[i].path] = &pages[i];
+        for (const Source& page : pages) CheckSource(page);
+        // The stylesheets that the pages load, and those that they import in turn.
+        while (!stylesheets_.empty()) {
+            std::vector<Source> round = std::move(stylesheets_);
+            stylesheets_.clear();
+            ReadSources(tree_, round, true);
+            for (const Source& stylesheet : round) CheckSource(stylesheet);
+        }
+        for (const auto& [url, seen] : external_) {
+            size_t count = seen.pages.size();
+            std::string message = "\"" + url + "\" needs a network" +
+                                  (count > 1 ? " (linked from " + std::to_string(count) + " pages)" : "") + ".";
+            findings_.AddPlace("link-external", seen.first, seen.line, url, message, message);
+        }
     }
 
-    // External URLs once each, with the number of pages that link to them.
-    std::map<std::string, std::pair<std::string, std::set<std::string>>> external;
-    for (const PageInfo* page : parsed) {
-        std::string shown = DisplayPath(page->path);
-        std::string folder = FolderOf(page->path);
+private:
+    struct External {
+        std::string first;  // the first page that links to it
+        unsigned line = 0;
+        std::set<std::string> pages;
+    };
+
+    void CheckSource(const Source& source) {
+        std::string shown = DisplayPath(source.path);
+        if (!source.failure.empty()) {
+            findings_.Add("page-not-checked", shown, source.failure + "; its links were not checked.");
+            return;
+        }
+        std::string folder = FolderOf(source.path);
         // A <base> moves every relative link, or takes it off the disc.
         std::optional<LinkTarget> base;
-        if (page->links.base) {
-            base = ResolveLink(*page->links.base, folder);
+        if (source.links.base) {
+            base = ResolveLink(*source.links.base, folder);
             if (base->kind == LinkTarget::Kind::Disc) {
-                std::string basePath = Cleaned(*page->links.base);
+                std::string basePath = Cleaned(*source.links.base);
                 bool isFolder = basePath.empty() || basePath.back() == '/';
                 folder = isFolder ? base->path : FolderOf(base->path);
+            } else if (base->kind != LinkTarget::Kind::Ignored) {
+                std::string href = Cleaned(*source.links.base);
+                findings_.AddPlace("page-base-off-disc", shown, 0, href,
+                                   "<base href=\"" + href + "\"> sends every relative link of its pages off the "
+                                   "disc, so they do not open what is on it; remove it, or make it relative.",
+                                   "<base href=\"" + href + "\"> sends every relative link of the page off the "
+                                   "disc; remove it, or make it relative.");
             }
         }
         std::unordered_set<std::string> reported;
-        for (const PageLink& link : page->links.links) {
+        for (const PageLink& link : source.links.links) {
             std::string clean = Cleaned(link.url);
             if (clean.empty() || !reported.insert(link.attribute + "\n" + link.url).second) continue;
             LinkTarget target;
             if (clean[0] == '#' || clean[0] == '?') {
                 // The page itself.
                 target.kind = LinkTarget::Kind::Disc;
-                target.path = page->path;
+                target.path = source.path;
                 size_t hash = clean.find('#');
                 if (hash != std::string::npos) target.fragment = PercentDecoded(clean.substr(hash + 1));
             } else {
@@ -358,66 +313,110 @@ void CheckLinks(const DiscTree& tree, Findings& findings) {
                 bool relative = SchemeOf(clean).empty() && clean.compare(0, 2, "//") != 0;
                 if (relative && base && base->kind != LinkTarget::Kind::Disc) target = *base;
             }
-            switch (target.kind) {
-                case LinkTarget::Kind::Ignored:
-                    continue;
-                case LinkTarget::Kind::External: {
-                    std::string url = base && base->kind == LinkTarget::Kind::External && SchemeOf(clean).empty()
-                                          ? *page->links.base
-                                          : clean;
-                    auto& seen = external[url];
-                    if (seen.first.empty()) seen.first = shown;
-                    seen.second.insert(shown);
-                    continue;
-                }
-                case LinkTarget::Kind::Outside:
-                    findings.Add("link-outside-disc", shown,
-                                 At(link) + " is " + target.why +
-                                     ", which does not lead onto the disc wherever it is inserted; link "
-                                     "relative to the page instead.");
-                    continue;
-                case LinkTarget::Kind::Disc:
-                    break;
-            }
-            const Entry* entry = index.Find(target.path);
-            if (!entry && !IsUtf8(target.path)) entry = index.Find(AnsiToUtf8(target.path));
-            if (!entry && !target.path.empty()) {
-                findings.Add("link-broken", shown,
-                             At(link) + " names " + WindowsForm(target.path) +
-                                 ", which is not on the disc; correct the link or add the file.");
-                continue;
-            }
-            if (entry && entry->path != target.path) {
-                findings.Add("link-case-mismatch", shown,
-                             At(link) + " finds " + DisplayPath(entry->path) +
-                                 " only because Windows ignores case; other readers of the disc do not, so write "
-                                 "the name as it is.");
-            }
-            const DiscNode* node = entry ? entry->node : &tree.root;
-            if (node->kind == NodeKind::Folder && target.fragment.empty()) {
-                findings.Add("link-folder", shown,
-                             At(link) + " leads to a folder, which a browser shows as a list of files, not a page.");
-                continue;
-            }
-            if (target.fragment.empty() || LowerAscii(target.fragment) == "top") continue;
-            auto targetPage = pageAt.find(entry ? entry->path : "");
-            if (targetPage == pageAt.end()) continue;
-            const std::vector<std::string>& anchors = targetPage->second->links.anchors;
-            std::string raw = clean.substr(clean.find('#') + 1);  // browsers try it undecoded too
-            if (std::find(anchors.begin(), anchors.end(), target.fragment) == anchors.end() &&
-                std::find(anchors.begin(), anchors.end(), raw) == anchors.end()) {
-                findings.Add("link-anchor-missing", shown,
-                             At(link) + ": " + DisplayPath(targetPage->second->path) + " has no anchor \"" +
-                                 DisplayPath(target.fragment) + "\" (as id= or name=); add it or correct the link.");
-            }
+            CheckLink(source, shown, link, clean, target,
+                      base && base->kind == LinkTarget::Kind::External && SchemeOf(clean).empty()
+                          ? *source.links.base
+                          : clean);
         }
     }
-    for (const auto& [url, seen] : external) {
-        size_t count = seen.second.size();
-        findings.Add("link-external", seen.first,
-                     "\"" + url + "\" needs a network" +
-                         (count > 1 ? " (linked from " + std::to_string(count) + " pages)" : "") + ".");
+
+    void CheckLink(const Source& source, const std::string& shown, const PageLink& link, const std::string& clean,
+                   const LinkTarget& target, const std::string& address) {
+        switch (target.kind) {
+            case LinkTarget::Kind::Ignored:
+                return;
+            case LinkTarget::Kind::External: {
+                External& seen = external_[address];
+                if (seen.first.empty()) seen.first = shown, seen.line = link.line;
+                seen.pages.insert(shown);
+                return;
+            }
+            case LinkTarget::Kind::Outside:
+                findings_.AddPlace("link-outside-disc", shown, link.line, clean,
+                                   "\"" + clean + "\" is " + target.why +
+                                       ", which does not lead onto the disc wherever it is inserted; link relative "
+                                       "to the page instead.",
+                                   At(link) + " is " + target.why +
+                                       ", which does not lead onto the disc wherever it is inserted; link "
+                                       "relative to the page instead.");
+                return;
+            case LinkTarget::Kind::Disc:
+                break;
+        }
+        const Entry* entry = index_.Find(target.path);
+        if (!entry && !IsUtf8(target.path)) entry = index_.Find(AnsiToUtf8(target.path));
+        if (link.use == LinkUse::Module) {
+            findings_.AddPlace("page-module-script", shown, link.line, target.path,
+                               "Chromium-based browsers, Edge among them, refuse module scripts from a disc, so "
+                               "no page that loads " + WindowsForm(target.path) +
+                                   " as one runs it there; load it as a classic script, or bundle it.",
+                               At(link) + " loads a module script, which Chromium-based browsers, Edge among them, "
+                                          "refuse from a disc; load it as a classic script, or bundle it.");
+        }
+        if (!entry && !target.path.empty()) {
+            findings_.AddPlace("link-broken", shown, link.line, target.path,
+                               WindowsForm(target.path) + " is not on the disc; correct the links to it or add the "
+                                                          "file.",
+                               At(link) + " names " + WindowsForm(target.path) +
+                                   ", which is not on the disc; correct the link or add the file.");
+            return;
+        }
+        if (entry && entry->path != target.path) {
+            findings_.AddPlace("link-case-mismatch", shown, link.line, target.path,
+                               "\"" + DisplayPath(target.path) + "\" finds " + DisplayPath(entry->path) +
+                                   " only because Windows ignores case; other readers of the disc do not, so "
+                                   "write the name as it is.",
+                               At(link) + " finds " + DisplayPath(entry->path) +
+                                   " only because Windows ignores case; other readers of the disc do not, so write "
+                                   "the name as it is.");
+        }
+        const DiscNode* node = entry ? entry->node : &tree_.root;
+        if (node->kind == NodeKind::Folder && target.fragment.empty()) {
+            std::string folder = WindowsForm(entry ? entry->path : "");
+            findings_.AddPlace("link-folder", shown, link.line, entry ? entry->path : "/",
+                               folder + " is a folder, which a browser shows as a list of files, not a page.",
+                               At(link) + " leads to a folder, which a browser shows as a list of files, not a "
+                                          "page.");
+            return;
+        }
+        if (link.use == LinkUse::Stylesheet && node->kind == NodeKind::File && stylesheetsSeen_.insert(entry->path).second) {
+            stylesheets_.push_back(Source{node, entry->path, {}, {}});
+        }
+        if (link.use != LinkUse::Navigate || target.fragment.empty() || LowerAscii(target.fragment) == "top") return;
+        auto targetPage = pageAt_.find(entry ? entry->path : "");
+        if (targetPage == pageAt_.end()) return;
+        const std::vector<std::string>& anchors = targetPage->second->links.anchors;
+        std::string raw = clean.substr(clean.find('#') + 1);  // browsers try it undecoded too
+        if (std::find(anchors.begin(), anchors.end(), target.fragment) == anchors.end() &&
+            std::find(anchors.begin(), anchors.end(), raw) == anchors.end()) {
+            std::string page = DisplayPath(targetPage->second->path);
+            std::string anchor = DisplayPath(target.fragment);
+            findings_.AddPlace("link-anchor-missing", shown, link.line, targetPage->second->path + "#" + target.fragment,
+                               page + " has no anchor \"" + anchor + "\" (as id= or name=); add it or correct the "
+                                      "links to it.",
+                               At(link) + ": " + page + " has no anchor \"" + anchor +
+                                   "\" (as id= or name=); add it or correct the link.");
+        }
     }
+
+    const DiscTree& tree_;
+    Index index_;
+    Findings& findings_;
+    std::unordered_map<std::string, const Source*> pageAt_;
+    std::vector<Source> stylesheets_;
+    std::unordered_set<std::string> stylesheetsSeen_;
+    // External URLs once each, with the pages that link to them.
+    std::map<std::string, External> external_;
+};
+
+}  // namespace
+
+void CheckLinks(const DiscTree& tree, Findings& findings) {
+    std::vector<Source> pages;
+    tree.Walk([&](const DiscNode& node, const std::string& path) {
+        if (IsPage(node)) pages.push_back(Source{&node, path, {}, {}});
+    });
+    LinkChecker(tree, findings).Check(std::move(pages));
 }
 
 }  // namespace publisher

@@ -12,8 +12,10 @@ namespace publisher {
 // What happens when the disc goes in, in one sentence.
 std::string OutcomeSentence(const CheckResult& result);
 
-// The outcome, then the findings grouped by severity, each with its path.
-std::string TextReport(const CheckResult& result, bool colour);
+// The outcome, then one entry per problem, errors first: its sentence, then
+// where it is, the first few places of many. Notes take a line per id unless
+// `verbose`. A summary line ends it.
+std::string TextReport(const CheckResult& result, bool colour, bool verbose);
 
 // `path` is PATH as given on the command line.
 std::string JsonReport(const CheckResult& result, const std::string& path);

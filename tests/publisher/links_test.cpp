@@ -50,6 +50,37 @@ const char kBased[] = "<html><head><base href=\"sub/\"></head><body>\n"
 const char kAway[] = "<html><head><base href=\"http://example.org/site/\"></head><body>\n"
                      "<a href=\"x.htm\">off the disc</a></body></html>";
 
+// One broken reference of every other kind that a browser loads or follows,
+// and the kinds that it never loads, which are no findings.
+const char kKinds[] =
+    "<html><head>\n"                                                                                    // 1
+    "<link rel=stylesheet href=\"css/site.css\"><link rel=\"shortcut icon\" href=\"gone.ico\">\n"    // 2
+    "<link rel=canonical href=\"file:///usr/share/doc/x.html\"><link rev=made href=\"a@b.org\">\n"     // 3
+    "<link rel=next href=\"gone-next.htm\"><link rel=modulepreload href=\"mod.js\">\n"                 // 4
+    "<meta http-equiv=Refresh content=\"5; URL='gone-refresh.htm'\">\n"                                // 5
+    "<style>\n"                                                                                         // 6
+    "@import url(\"gone-import.css\");\n"                                                              // 7
+    ".a { background: url(gone-style.png) }</style>\n"                                                 // 8
+    "</head><body>\n"                                                                                   // 9
+    "<p style=\"background: url('gone-attr.png')\">x</p>\n"                                            // 10
+    "<img src=\"pic.png\" srcset=\"pic.png 1x, gone-2x.png 2x\">\n"                                    // 11
+    "<picture><source srcset=\"gone.webp\"><img src=\"pic.png\"></picture>\n"                          // 12
+    "<video src=\"gone.mp4\" poster=\"gone-poster.jpg\"><track src=\"gone.vtt\"></video>\n"           // 13
+    "<audio src=\"gone.ogg\"><source src=\"gone-source.mp3\"></audio>\n"                               // 14
+    "<object data=\"gone.svg\"></object>\n"                                                            // 15
+    "<svg><image href=\"gone-image.png\"/><use xlink:href=\"gone-use.svg#i\"/></svg>\n"                // 16
+    "<script type=module src=\"mod.js\"></script>\n"                                                   // 17
+    "<template><img src=\"gone-template.png\"></template><noscript><img src=\"gone-noscript.png\"></noscript>\n"  // 18
+    "<table background=\"gone-table.gif\"><tr><th background=\"gone-th.gif\">x</th></tr></table>\n"     // 19
+    "</body></html>\n";
+
+// A stylesheet's references resolve against its own folder, and what it
+// imports is read in turn.
+const char kSiteCss[] = "@import \"more/deeper.css\";\n"
+                        "body { background: url(../pic.png) }\n"
+                        ".f { background: url(gone-bg.png) }\n"
+                        "@font-face { font-family: F; src: url(\"fonts/gone.woff2\") }\n";
+
 struct Expected {
     const char* id;
     const char* path;
@@ -70,6 +101,11 @@ TEST(Links, EveryKindOfLink) {
     site.Write("caf\xC3\xA9.htm", "");
     site.Write("sub/deep.htm", "");
     site.Sparse("huge.htm", 65ull << 20);
+    site.Write("kinds.htm", kKinds);
+    site.Write("css/site.css", kSiteCss);
+    site.Write("css/more/deeper.css", "i { background: url(gone-deep.png) }");
+    site.Write("pic.png", "");
+    site.Write("mod.js", "");
 
     const std::vector<Expected> expected = {
         {"link-broken", "index.htm", "Line 1: src=\"missing.js\""},
@@ -96,6 +132,29 @@ TEST(Links, EveryKindOfLink) {
         {"link-broken", "based.htm", "Line 3: href=\"nothere.htm\" names D:\\sub\\nothere.htm"},
         {"link-external", "away.htm", "\"http://example.org/site/\""},
         {"page-not-checked", "huge.htm", "larger than 64 MiB"},
+        {"page-base-off-disc", "away.htm", "<base href=\"http://example.org/site/\">"},
+        {"link-broken", "kinds.htm", "Line 2: href=\"gone.ico\""},
+        {"page-module-script", "kinds.htm", "Line 4: href=\"mod.js\" loads a module script"},
+        {"link-broken", "kinds.htm", "Line 5: refresh=\"gone-refresh.htm\""},
+        {"link-broken", "kinds.htm", "Line 7: @import \"gone-import.css\""},
+        {"link-broken", "kinds.htm", "Line 8: url(\"gone-style.png\")"},
+        {"link-broken", "kinds.htm", "Line 10: url(\"gone-attr.png\")"},
+        {"link-broken", "kinds.htm", "Line 11: srcset=\"gone-2x.png\""},
+        {"link-broken", "kinds.htm", "Line 12: srcset=\"gone.webp\""},
+        {"link-broken", "kinds.htm", "Line 13: src=\"gone.mp4\""},
+        {"link-broken", "kinds.htm", "Line 13: poster=\"gone-poster.jpg\""},
+        {"link-broken", "kinds.htm", "Line 13: src=\"gone.vtt\""},
+        {"link-broken", "kinds.htm", "Line 14: src=\"gone.ogg\""},
+        {"link-broken", "kinds.htm", "Line 14: src=\"gone-source.mp3\""},
+        {"link-broken", "kinds.htm", "Line 15: data=\"gone.svg\""},
+        {"link-broken", "kinds.htm", "Line 16: href=\"gone-image.png\""},
+        {"link-broken", "kinds.htm", "Line 16: href=\"gone-use.svg#i\""},
+        {"page-module-script", "kinds.htm", "Line 17: src=\"mod.js\" loads a module script"},
+        {"link-broken", "kinds.htm", "Line 19: background=\"gone-table.gif\""},
+        {"link-broken", "kinds.htm", "Line 19: background=\"gone-th.gif\""},
+        {"link-broken", "css/site.css", "Line 3: url(\"gone-bg.png\") names D:\\css\\gone-bg.png"},
+        {"link-broken", "css/site.css", "Line 4: url(\"fonts/gone.woff2\") names D:\\css\\fonts\\gone.woff2"},
+        {"link-broken", "css/more/deeper.css", "Line 1: url(\"gone-deep.png\") names D:\\css\\more\\gone-deep.png"},
     };
     publisher::Result<publisher::DiscTree> tree = publisher::ReadFolderTree(site.root());
     ASSERT_TRUE(tree.ok());

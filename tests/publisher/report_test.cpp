@@ -1,0 +1,58 @@
+// The report says each problem once, however many pages share it; the JSON
+// keeps every occurrence.
+#include "check.h"
+#include "report.h"
+#include "site.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
+    return n;
+}
+
+TEST(Report, OneEntryPerProblem) {
+    TempSite site;
+    site.Write("index.htm", "<a href=\"p0.htm\">start</a>");
+    for (int i = 0; i < 200; i++) {
+        site.Write("p" + std::to_string(i) + ".htm",
+                   "<p>\n<a href=\"gone.htm\">x</a> <a href=\"http://example.com/" + std::to_string(i % 3) + "\">y</a>");
+    }
+    publisher::Result<publisher::CheckResult> result = publisher::CheckSiteFolder(site.root());
+    ASSERT_TRUE(result.ok());
+
+    std::string text = publisher::TextReport(result.value(), false, false);
+    EXPECT_EQ(Count(text, "warning[link-broken]"), 1u) << text;
+    EXPECT_NE(text.find("D:\\gone.htm is not on the disc"), std::string::npos) << text;
+    EXPECT_NE(text.find("--> 200 links on 200 pages: p0.htm:2, p1.htm:2, p10.htm:2 and 197 more pages"),
+              std::string::npos) << text;
+    EXPECT_EQ(Count(text, "note[link-external]"), 1u) << "notes fold to a line per id:\n" << text;
+    EXPECT_NE(text.find("2 more notes like it; --verbose lists them."), std::string::npos) << text;
+    EXPECT_NE(text.find("\n1 error, 1 warning and 3 notes.\n"), std::string::npos) << text;
+    EXPECT_LT(Count(text, "\n"), 15u) << text;
+    EXPECT_EQ(Count(publisher::TextReport(result.value(), false, true), "note[link-external]"), 3u);
+
+    nlohmann::json json = nlohmann::json::parse(publisher::JsonReport(result.value(), "site"));
+    size_t occurrences = 0;
+    for (const auto& finding : json["findings"]) {
+        if (finding["id"] != "link-broken") continue;
+        occurrences++;
+        EXPECT_EQ(finding["target"], "gone.htm");
+        EXPECT_EQ(finding["line"], 2);
+    }
+    EXPECT_EQ(occurrences, 200u);
+    auto problem = std::find_if(json["problems"].begin(), json["problems"].end(),
+                                [](const nlohmann::json& p) { return p["id"] == "link-broken"; });
+    ASSERT_NE(problem, json["problems"].end());
+    EXPECT_EQ((*problem)["places"].size(), 200u);
+    EXPECT_EQ((*problem)["pages"], 200);
+}
+
+}  // namespace
