@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <fstream>
 
 namespace publisher {
 
@@ -57,16 +56,7 @@ std::string FirstTokenAsWritten(const CmdTokenizer& tokens) {
 }  // namespace
 
 bool IsLauncherFile(const std::string& posixPath, std::uint64_t size) {
-    std::ifstream in(posixPath, std::ios::binary);
-    if (!in) return false;
-    auto readAt = [&in](std::uint64_t offset, std::size_t n, std::string& out) {
-        out.assign(n, '\0');
-        in.clear();
-        in.seekg(std::streamoff(offset));
-        in.read(out.data(), std::streamsize(n));
-        return std::size_t(in.gcount()) == n;
-    };
-    return IsOndrelleLauncher(ReadVersionStrings(size, readAt));
+    return IsOndrelleLauncher(VersionStringsOfFile(posixPath, size));
 }
 
 AutorunFile ReadAutorunFile(const std::string& windowsPath, bool asWindows) {

@@ -4,6 +4,7 @@
 #include "disc.h"
 #include "image_check.h"
 #include "image_reader.h"
+#include "launcher_lookup.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -35,12 +36,22 @@ Result<CheckResult> CheckPath(const std::string& path) {
     return CheckSiteFolder(path);
 }
 
+// The tool's version, then that of the kelmora.exe `disc` would add and where
+// it was found.
+std::string VersionText() {
+    std::string text = "ondrelle " ONDRELLE_VERSION "\n";
+    Result<std::filesystem::path> launcher = FindLauncher(std::nullopt);
+    if (!launcher) return text + launcher.error();
+    return text + "kelmora.exe " + LauncherVersion(launcher.value()) + " at " + launcher->string();
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{"Ondrelle's publisher tool: what a CD-ROM site will do on Windows, before it is burned.",
                  "ondrelle"};
-    app.set_version_flag("--version", "ondrelle " ONDRELLE_VERSION);
+    app.set_version_flag("--version", VersionText,
+                         "Show the version, and that of the kelmora.exe that disc adds, with its path");
     app.require_subcommand(1);
     CLI::App* check = app.add_subcommand(
         "check", "Tell what Windows and kelmora.exe will do with the site, and list every problem.");

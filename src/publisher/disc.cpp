@@ -7,6 +7,7 @@
 #include "image_check.h"
 #include "image_reader.h"
 #include "image_writer.h"
+#include "launcher_lookup.h"
 #include "pending_file.h"
 #include "progress_meter.h"
 #include "report.h"
@@ -57,13 +58,6 @@ const DiscNode* FindChild(const DiscNode& folder, const std::string& name) {
     return nullptr;
 }
 
-bool IsLauncher(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
-    std::uint64_t size = fs::file_size(path, ec);
-    return !ec && IsLauncherFile(path.string(), size);
-}
-
 // A launcher already in the site's root, under whatever name; "" for none.
 std::string LauncherOnSite(const DiscTree& tree) {
     for (const DiscNode& child : tree.root.children) {
@@ -72,28 +66,6 @@ std::string LauncherOnSite(const DiscTree& tree) {
         if (IsLauncherFile(child.origin, child.size)) return child.name;
     }
     return "";
-}
-
-// --launcher, else where the build or an install puts kelmora.exe beside
-// this program.
-Result<fs::path> FindLauncher(const std::optional<fs::path>& given) {
-    if (given) {
-        if (!IsLauncher(*given)) {
-            return Error{given->string() + " is not Ondrelle's launcher: its version resource does not say so"};
-        }
-        return *given;
-    }
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        fs::path dir = self.parent_path();
-        for (const fs::path& candidate : {dir / "kelmora.exe", dir / ".." / "win32" / "kelmora.exe",
-                                          dir / ".." / "share" / "ondrelle" / "kelmora.exe"}) {
-            if (IsLauncher(candidate)) return fs::weakly_canonical(candidate, ec);
-        }
-    }
-    return Error{"cannot find kelmora.exe: build it (cmake --preset win32 && cmake --build --preset win32), or "
-                 "name it with --launcher PATH"};
 }
 
 // Lays the disc out under `dir` as links to the site, so that the file layer

@@ -3,6 +3,7 @@
 #include "code_page.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace publisher {
 
@@ -160,6 +161,18 @@ std::map<std::string, std::string> VersionStringsOf(std::string_view image) {
         if (offset > image.size() || image.size() - offset < size) return false;
         out.assign(image.substr(offset, size));
         return true;
+    });
+}
+
+std::map<std::string, std::string> VersionStringsOfFile(const std::string& path, std::uint64_t size) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return ReadVersionStrings(size, [&in](std::uint64_t offset, std::size_t n, std::string& out) {
+        out.assign(n, '\0');
+        in.clear();
+        in.seekg(std::streamoff(offset));
+        in.read(out.data(), std::streamsize(n));
+        return std::size_t(in.gcount()) == n;
     });
 }
 

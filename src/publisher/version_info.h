@@ -21,6 +21,8 @@ using ReadAt = std::function<bool(std::uint64_t offset, std::size_t size, std::s
 // headers and the resource section only, each bounded.
 std::map<std::string, std::string> ReadVersionStrings(std::uint64_t fileSize, const ReadAt& readAt);
 std::map<std::string, std::string> VersionStringsOf(std::string_view image);
+// The same of the file at `path`, of `size` bytes.
+std::map<std::string, std::string> VersionStringsOfFile(const std::string& path, std::uint64_t size);
 
 // True when the strings are those of kelmora.exe of Ondrelle.
 bool IsOndrelleLauncher(const std::map<std::string, std::string>& strings);

@@ -3,9 +3,11 @@
 as CD-ROM drive D: (mounted with fuseiso, or extracted with libisofs where FUSE is missing),
 and the program that the image's autorun.inf names runs under Wine from D:\\, as AutoPlay runs
 it. The page the shell is asked to open must be the expected one, and what ondrelle check
-predicts from the image. Exit code 77 (skipped) when the native tool is not built.
+predicts from the image. With --installed, the tool adds the kelmora.exe it finds itself, which
+must be --exe. Exit code 77 (skipped) when the native tool is not built.
 """
 
+import filecmp
 import json
 import os
 import subprocess
@@ -35,8 +37,8 @@ def Tool(args, *arguments):
 
 def Play(args, session, s, site, options, expected, work):
     image = os.path.join(work, s.name + ".iso")
-    status, out, err = Tool(args, "disc", site, "-o", image, "--launcher", args.exe, "--date", DATE,
-                            *options)
+    launcher = [] if args.installed else ["--launcher", args.exe]
+    status, out, err = Tool(args, "disc", site, "-o", image, *launcher, "--date", DATE, *options)
     if not s.Expect(status == 0, "ondrelle disc failed (%d): %s%s" % (status, out, err)):
         return
     status, out, err = Tool(args, "check", "--json", image)
@@ -46,6 +48,8 @@ def Play(args, session, s, site, options, expected, work):
     inserted = subprocess.run([os.path.join(HERE, "insert-image"), image, session.disc,
                                args.extractor], capture_output=True, check=True).stdout.decode()
     try:
+        s.Expect(filecmp.cmp(os.path.join(session.disc, "kelmora.exe"), args.exe, shallow=False),
+                 "the image's kelmora.exe is not " + args.exe)
         s.Run("D:\\" + report["autoplay"]["open"], "D:\\")
         s.ExpectOpened([(scenarios.HANDLER, expected)])
         s.Expect(report["outcome"].get("page") == expected,
@@ -70,7 +74,8 @@ def PlayCase(args, session, s, case):
 
 def main():
     return scenarios.ToolSuite(__doc__, [("--extractor", "the native extract_image")], CASES,
-                               PlayCase, "image")
+                               PlayCase, "image",
+                               [("--installed", "the tool finds its own kelmora.exe: --exe")])
 
 
 if __name__ == "__main__":

@@ -669,15 +669,17 @@ SCENARIOS = [
 ]
 
 
-def ToolSuite(description, extra_arguments, cases, play, what):
+def ToolSuite(description, extra_arguments, cases, play, what, switches=()):
     """The end-to-end runs of the native publisher tool against the real kelmora.exe: parses
-    the common arguments (and extra_arguments, (flag, help) pairs), skips (77) when the tool
-    is not built, and plays each case in a Scenario of its own on one Wine session.
+    the common arguments (and extra_arguments and switches, (flag, help) pairs), skips (77) when
+    the tool is not built, and plays each case in a Scenario of its own on one Wine session.
     play(args, session, scenario, case) returns the text of its ok line. The exit status."""
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--tool", required=True, help="the native ondrelle")
     for flag, text in extra_arguments:
         parser.add_argument(flag, required=True, help=text)
+    for flag, text in switches:
+        parser.add_argument(flag, action="store_true", help=text)
     for flag in ("--exe", "--recorder", "--runner", "--template", "--prefix"):
         parser.add_argument(flag, required=True)
     args = parser.parse_args()

@@ -1,0 +1,14 @@
+# Run by CPack on the staged files of the Debian package, as dh_compress and dh_installchangelogs
+# would: the manual page compressed, the licence named copyright, the changelog added, compressed.
+set(usr ${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
+set(doc ${usr}/share/doc/ondrelle)
+
+function(gzip_to source target)
+  # -n: no name and no time stamp, so that the same sources give the same package.
+  execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${target} COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
+gzip_to(${usr}/share/man/man1/ondrelle.1 ${usr}/share/man/man1/ondrelle.1.gz)
+file(REMOVE ${usr}/share/man/man1/ondrelle.1)
+file(RENAME ${doc}/LICENSE ${doc}/copyright)
+gzip_to(${CPACK_ONDRELLE_CHANGELOG} ${doc}/changelog.gz)
