@@ -1,6 +1,7 @@
 #include "check.h"
 
 #include "autorun_reader.h"
+#include "cmd_tokenizer.h"
 #include "code_page.h"
 #include "dry_run.h"
 #include "links.h"
@@ -66,6 +67,99 @@ void Nothing(Outcome& outcome, Findings& findings, const char* id, const std::st
     findings.Add(id, path, why + " " + todo);
 }
 
+// The folder at a '/'-separated disc path, as the disc spells it.
+const DiscNode* FolderAt(const DiscTree& tree, const std::string& path) {
+    const DiscNode* folder = &tree.root;
+    for (size_t start = 0; folder && start < path.size();) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        std::string name = path.substr(start, slash - start);
+        start = slash + 1;
+        auto child = std::find_if(folder->children.begin(), folder->children.end(), [&](const DiscNode& node) {
+            return node.kind == NodeKind::Folder && SameNameIgnoringCase(node.name, name);
+        });
+        folder = child == folder->children.end() ? nullptr : &*child;
+    }
+    return folder;
+}
+
+bool IsStartPageName(const std::string& name) {
+    return SameNameIgnoringCase(name, "index.htm") || SameNameIgnoringCase(name, "index.html");
+}
+
+// The folders just below `folder` that hold a start page, where the launcher
+// looks when none is beside it; with the page's name in each.
+std::vector<std::pair<const DiscNode*, std::string>> StartPageFolders(const DiscNode& folder) {
+    std::vector<std::pair<const DiscNode*, std::string>> found;
+    for (const DiscNode& child : folder.children) {
+        if (child.kind != NodeKind::Folder) continue;
+        for (const DiscNode& entry : child.children) {
+            if (entry.kind == NodeKind::File && IsStartPageName(entry.name)) {
+                found.emplace_back(&child, entry.name);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+// True when open= names a page after the program: then the launcher does
+// not search.
+bool NamesAPage(const AutorunFile& autorun) {
+    if (!autorun.open) return false;
+    CmdTokenizer tokens;
+    tokens.SetLine(autorun.open->c_str());
+    while (tokens.Next()) {
+        if (tokens.option == 0 && tokens.count == 2) return true;
+    }
+    return false;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+// The names the launcher itself must open, in code page 1252: the folders
+// that its search looks into. A note when the search took one of several.
+void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, const std::string& launcherFolder,
+                          const LauncherRun& run, Findings& findings) {
+    const DiscNode* folder = FolderAt(tree, launcherFolder);
+    if (!folder) return;
+    std::vector<std::pair<const DiscNode*, std::string>> candidates = StartPageFolders(*folder);
+    for (const auto& [candidate, page] : candidates) {
+        std::string ansi;
+        if (Utf8ToAnsi(candidate->name, &ansi) != kAnsiLossy) continue;
+        findings.Add("name-not-ansi", DisplayPath(JoinPath(launcherFolder, candidate->name)),
+                     "The name has characters outside code page 1252, so the launcher sees it as \"" +
+                         AnsiToUtf8(ansi) + "\" and cannot open the " + page + " in it; rename it.");
+    }
+    if (!run.page || candidates.size() < 2) return;
+    std::string chosenFolder = Shown(FolderOf(run.pagePath));
+    chosenFolder = chosenFolder.substr(0, chosenFolder.size() - 1);  // without its backslash
+    size_t slash = chosenFolder.rfind('\\');
+    std::string chosen = slash == std::string::npos ? "" : chosenFolder.substr(slash + 1);
+    std::vector<std::string> others;
+    std::string example, chosenPath;
+    for (const auto& [candidate, page] : candidates) {
+        if (SameNameIgnoringCase(candidate->name, chosen)) {
+            chosenPath = JoinPath(launcherFolder, candidate->name + "/" + page);
+            continue;
+        }
+        if (example.empty()) example = DisplayPath(candidate->name) + "\\" + page;
+        others.push_back(DisplayPath(candidate->name));
+    }
+    if (chosenPath.empty()) return;  // the page is beside the launcher
+    std::string list;
+    for (size_t i = 0; i < others.size() && i < 3; i++) list += (i > 0 ? ", " : "") + others[i];
+    if (others.size() > 3) list += " and " + std::to_string(others.size() - 3) + " more";
+    findings.Add("start-page-guessed", DisplayPath(chosenPath),
+                 "No start page is beside " + launcher + ", so the launcher opens " + Shown(run.pagePath) +
+                     ", from the first of " + std::to_string(candidates.size()) +
+                     " folders that hold one, by name; the others are " + list +
+                     ". If that is not the page for every reader, choose one: ondrelle disc --page " + example +
+                     ", or open=kelmora.exe " + example + " in autorun.inf.");
+}
+
 void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& result) {
     const std::string& program = *autoplay.program;
     std::string folder = FolderOf(program);
@@ -78,6 +172,12 @@ void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& re
     }
 
     LauncherRun run = DryRun(program);
+    if (!NamesAPage(own)) {
+        std::string programPath = DiscPath(tree, program);
+        size_t slash = programPath.rfind('/');
+        CheckStartPageSearch(tree, Shown(program), slash == std::string::npos ? "" : programPath.substr(0, slash),
+                             run, result.findings);
+    }
     Outcome& outcome = result.outcome;
     if (run.page) {
         outcome.kind = Outcome::Kind::Page;

@@ -66,11 +66,6 @@ void CheckName(const DiscNode& node, const std::string& path, Findings& findings
         findings.Add("name-invalid", path,
                      "Joliet, the names that Windows reads from a CD, cannot hold ';'; rename it.");
     }
-    if (form == kAnsiLossy) {
-        findings.Add("name-not-ansi", path,
-                     "The name has characters outside code page 1252, so the launcher sees it as \"" +
-                         AnsiToUtf8(ansi) + "\" and cannot open it; rename it.");
-    }
     if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
         findings.Add("name-trailing-dot-or-space", path,
                      "Windows drops a trailing dot or space and then cannot open the name; rename it.");

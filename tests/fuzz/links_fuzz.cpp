@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     publisher::Findings findings;
     publisher::CheckLinks(tree, findings);
     nlohmann::json report = nlohmann::json::array();
-    for (const publisher::Finding& f : findings.All()) report.push_back({f.id, f.path, f.message});
+    for (const publisher::Finding& f : findings.All()) report.push_back({f.id, f.path, f.message, f.target, f.problem});
     try {
         (void)report.dump();
     } catch (const nlohmann::json::exception&) {
