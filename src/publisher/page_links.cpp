@@ -30,36 +30,50 @@ public:
 
     void* Allocate(std::size_t size) {
         size = (size + kAlign - 1) & ~(kAlign - 1);
-        while (current_ < chunks_.size() && chunks_[current_].size - used_ < size) {
-            current_++;
-            used_ = 0;
-        }
-        if (current_ == chunks_.size()) {
-            std::size_t grown = chunks_.empty() ? kFirst : std::min(chunks_.back().size * 2, kLargest);
-            Chunk chunk{static_cast<char*>(std::malloc(std::max(grown, size))), std::max(grown, size)};
-            if (!chunk.bytes) return nullptr;  // gumbo gives up on the page
-            chunks_.push_back(chunk);
-            used_ = 0;
-        }
-        void* block = chunks_[current_].bytes + used_;
-        used_ += size;
+        if (size > left_ && !NextChunk(size)) return nullptr;  // gumbo gives up on the page
+        char* block = next_;
+        next_ += size;
+        left_ -= size;
         return block;
     }
 
-    // Everything allocated is free again; what a huge page took beyond
-    // kKept goes back to the system.
+    // Everything allocated is free again. What a huge page took beyond kKept
+    // goes back to the system.
     void Empty() {
-        std::size_t kept = 0, i = 0;
-        for (; i < chunks_.size() && kept + chunks_[i].size <= kKept; i++) kept += chunks_[i].size;
-        for (std::size_t j = std::max<std::size_t>(i, 1); j < chunks_.size(); j++) std::free(chunks_[j].bytes);
-        chunks_.resize(std::min(chunks_.size(), std::max<std::size_t>(i, 1)));
-        current_ = used_ = 0;
+        std::size_t keep = 0, kept = 0;
+        while (keep < chunks_.size() && (keep == 0 || kept + chunks_[keep].size <= kKept)) kept += chunks_[keep++].size;
+        for (std::size_t i = keep; i < chunks_.size(); i++) std::free(chunks_[i].bytes);
+        chunks_.resize(keep);
+        current_ = 0;
+        if (!chunks_.empty()) Start(0);
     }
 
     static void* GumboAllocate(void* arena, std::size_t size) { return static_cast<Arena*>(arena)->Allocate(size); }
     static void GumboFree(void*, void*) {}
 
 private:
+    // The next chunk with room for `size`, or a new one, twice as large as
+    // the last.
+    bool NextChunk(std::size_t size) {
+        for (std::size_t i = chunks_.empty() ? 0 : current_ + 1; i < chunks_.size(); i++) {
+            if (chunks_[i].size >= size) {
+                Start(current_ = i);
+                return true;
+            }
+        }
+        std::size_t grown = std::max(chunks_.empty() ? kFirst : std::min(chunks_.back().size * 2, kLargest), size);
+        char* bytes = static_cast<char*>(std::malloc(grown));
+        if (!bytes) return false;
+        chunks_.push_back(Chunk{bytes, grown});
+        Start(current_ = chunks_.size() - 1);
+        return true;
+    }
+
+    void Start(std::size_t chunk) {
+        next_ = chunks_[chunk].bytes;
+        left_ = chunks_[chunk].size;
+    }
+
     static constexpr std::size_t kAlign = alignof(std::max_align_t);
     static constexpr std::size_t kFirst = 1 << 20, kLargest = 64 << 20, kKept = 64 << 20;
     struct Chunk {
@@ -67,7 +81,9 @@ private:
         std::size_t size;
     };
     std::vector<Chunk> chunks_;
-    std::size_t current_ = 0, used_ = 0;
+    std::size_t current_ = 0;
+    char* next_ = nullptr;
+    std::size_t left_ = 0;  // in the current chunk
 };
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
