@@ -156,6 +156,8 @@ def main():
     count = sum(len(files) for _, _, files in os.walk(root))
     total = sum(os.path.getsize(os.path.join(d, f)) for d, _, files in os.walk(root) for f in files)
     print("make_doc_site: %d pages, %d files, %.0f MB in %s" % (len(pages), count, total / 1e6, root))
+    if args.broken:
+        print("planted: %d broken references" % PLANTED)
 
 
 # One broken reference of each kind that a browser fetches or follows, one kind a page.
@@ -183,6 +185,7 @@ BROKEN = [
     # extra.css: a background, a font and an import that are not there
     '<link rel="stylesheet" href="{extra}">',
 ]
+PLANTED = len(BROKEN) - 1 + 3  # extra.css holds three, and its link is sound
 EXTRA_CSS = ('@import "gone-imported.css";\n@font-face {{ font-family: Gone; src: url(fonts/gone.woff2); }}\n'
              '.gone {{ background: url("images/gone.png"); }}\n').replace("{{", "{").replace("}}", "}")
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The publisher tool against what a publisher would otherwise run, each pair in one run:
 
-    tool_bench.py --ondrelle TOOL --launcher kelmora.exe --work DIR
+    tool_bench.py --ondrelle TOOL --launcher kelmora.exe --work DIR [--linkinator LINKINATOR]
 
 - `ondrelle check` against linkchecker on a generated site of 5,000 pages with 40 links each;
+- `ondrelle check` against linkinator and linkchecker on a documentation-shaped site with one
+  broken reference of each kind that a browser loads or follows;
 - on a media-shaped site and a documentation-shaped one: `ondrelle check`, `ondrelle disc` with
   its split, `xorriso -as mkisofs -J -R`, and reading the site once with cat.
 
@@ -13,6 +15,7 @@ sites and images go to DIR, which is best in memory: writing to this machine's d
 """
 
 import argparse
+import json
 import os
 import re
 import statistics
@@ -57,6 +60,38 @@ def CheckAgainstLinkchecker(args):
     print("  ondrelle check is %.0fx faster (goal: 20x or more, and under 2 s)" % (theirs / ours))
 
 
+def CheckAgainstPeers(args):
+    """On the documentation site with its planted faults: how long each tool takes, and how many of
+    the broken references it finds. None of them looks at the network."""
+    site = os.path.join(args.work, "checked")
+    made = subprocess.run([sys.executable, os.path.join(HERE, "make_doc_site.py"), site, "--broken"], check=True,
+                          stdout=subprocess.PIPE, text=True).stdout
+    planted = int(re.search(r"planted: (\d+)", made).group(1))
+    subprocess.run(["chmod", "-R", "a+rX", site], check=True)
+    ours, report = Median([args.ondrelle, "check", "--json", site], (0, 1))
+    found = {(p["id"], p.get("target")) for p in json.loads(report)["problems"]
+             if p["id"] in ("link-broken", "link-anchor-missing")}
+    rows = [("ondrelle check", ours, "median of %d" % RUNS, len(found))]
+    if args.linkinator:
+        runs = sorted(Timed([args.linkinator, site, "--recurse", "--check-css", "--check-fragments", "--skip",
+                             r"^https?://(?!localhost|127\.0\.0\.1)", "--format", "JSON"], (0, 1))
+                      for _ in range(3))
+        theirs, output = runs[1]
+        broken = {link["url"] for link in json.loads(output[output.index("{"):])["links"]
+                  if link["state"] == "BROKEN" and link["url"].startswith(site + "/")}
+        rows.append(("linkinator", theirs, "median of 3; --check-css --check-fragments", len(broken)))
+    theirs, output = Timed(["linkchecker", "--no-status", "-o", "text", "file://" + site + "/index.html"], (0, 1))
+    errors = re.search(r"(\d+) errors? found", output)
+    rows.append(("linkchecker", theirs, "one run", int(errors.group(1)) if errors else -1))
+    print()
+    print("check of the documentation site, with %d broken references planted, one of each kind:" % planted)
+    for name, seconds, how, count in rows:
+        print("  %-15s %7.2f s   (%s; %d found)" % (name, seconds, how, count))
+    goals = {"linkinator": 15, "linkchecker": 50}
+    for name, seconds, _, _ in rows[1:]:
+        print("  ondrelle check is %.0fx faster than %s (goal: %dx or more)" % (seconds / ours, name, goals[name]))
+
+
 def DiscAgainstXorriso(args, name, make):
     work = os.path.join(args.work, name)
     site = os.path.join(work, "site")
@@ -93,11 +128,13 @@ def main():
     parser.add_argument("--ondrelle", required=True)
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--work", required=True, help="a folder for the sites and images")
+    parser.add_argument("--linkinator", help="linkinator's command, when it could be installed")
     args = parser.parse_args()
     for tool in ("linkchecker", "xorriso"):
         if subprocess.run(["sh", "-c", "command -v " + tool], stdout=subprocess.DEVNULL).returncode != 0:
             sys.exit("bench: %s is not installed (scripts/setup)" % tool)
     CheckAgainstLinkchecker(args)
+    CheckAgainstPeers(args)
     DiscAgainstXorriso(args, "media", "make_media_site.py")
     DiscAgainstXorriso(args, "documentation", "make_doc_site.py")
 
