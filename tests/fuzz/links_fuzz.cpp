@@ -6,6 +6,7 @@
 #include "disc_tree.h"
 #include "fuzz_site.h"
 #include "links.h"
+#include "report.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,12 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sub.children.push_back(File("page.htm", size));
     tree.root.children.push_back(sub);
     tree.reader = [&page](const publisher::DiscNode&, uint64_t) -> publisher::Result<std::string> { return page; };
-    publisher::Findings findings;
-    publisher::CheckLinks(tree, findings);
-    nlohmann::json report = nlohmann::json::array();
-    for (const publisher::Finding& f : findings.All()) report.push_back({f.id, f.path, f.message, f.target, f.problem});
+    publisher::CheckResult result;
+    publisher::CheckLinks(tree, result.findings);
     try {
-        (void)report.dump();
+        (void)publisher::JsonReport(result, "site");
+        (void)publisher::TextReport(result, false, true);
     } catch (const nlohmann::json::exception&) {
         FUZZ_CHECK(false, "a finding that the JSON writer refuses");
     }
