@@ -3,6 +3,7 @@
 #include "autorun_reader.h"
 #include "cmd_tokenizer.h"
 #include "code_page.h"
+#include "display_path.h"
 #include "dry_run.h"
 #include "links.h"
 #include "names.h"

@@ -1,6 +1,7 @@
 #include "names.h"
 
 #include "code_page.h"
+#include "display_path.h"
 
 #include <cstdio>
 #include <cstring>
@@ -110,20 +111,6 @@ void CheckFolder(const DiscNode& folder, const std::string& raw, const std::stri
 }
 
 }  // namespace
-
-std::string DisplayPath(const std::string& raw) {
-    std::string shown;
-    unsigned c;
-    for (size_t at = 0; at < raw.size();) {
-        size_t start = at;
-        if (NextCodePoint(raw, &at, &c)) {
-            shown.append(raw, start, at - start);
-        } else {
-            AppendUtf8(&shown, AnsiToUnicode(static_cast<unsigned char>(raw[start])));
-        }
-    }
-    return shown;
-}
 
 void CheckNames(const DiscTree& tree, Findings& findings) { CheckFolder(tree.root, "", "D:", findings); }
 

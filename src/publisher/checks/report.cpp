@@ -1,7 +1,7 @@
 #include "report.h"
 
 #include "code_page.h"
-#include "names.h"
+#include "display_path.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #include "links.h"
 
 #include "code_page.h"
-#include "names.h"
+#include "display_path.h"
 
 #include <gumbo.h>
 

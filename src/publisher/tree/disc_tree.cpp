@@ -1,6 +1,6 @@
 #include "disc_tree.h"
 
-#include "names.h"
+#include "display_path.h"
 
 #include <algorithm>
 #include <fstream>
