@@ -1,3 +1,4 @@
+// Code page 1252 and UTF-8 to and from each other, and names folded for comparing without case.
 #include "code_page.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The check: AutoPlay, the launcher's own run on drive D:, then every name, entry and link.
 #include "check.h"
 
 #include "autorun_reader.h"

@@ -1,3 +1,4 @@
+// An image checked as a site folder is: its tree laid out in a scratch folder for the file layer.
 #include "image_check.h"
 
 #include "code_page.h"

@@ -1,3 +1,4 @@
+// The name rules of Windows and Joliet over every entry of the disc.
 #include "names.h"
 
 #include "code_page.h"

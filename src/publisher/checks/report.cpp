@@ -1,3 +1,4 @@
+// The report: the outcome, one entry per problem in text, every occurrence and problem in JSON.
 #include "report.h"
 
 #include "code_page.h"

@@ -1,3 +1,4 @@
+// The command line: its options, ondrelle check, and the exit status.
 #include "command_line.h"
 
 #include "check.h"

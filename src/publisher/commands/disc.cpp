@@ -1,3 +1,4 @@
+// ondrelle disc: the site laid out and checked as the disc, written, read back, and named.
 #include "disc.h"
 
 #include "autoplay.h"

@@ -1,3 +1,4 @@
+// Where the tool finds the kelmora.exe it adds, and which version that is.
 #include "launcher_lookup.h"
 
 #include "version_info.h"

@@ -1,3 +1,4 @@
+// An image's Joliet tree read with libisofs, and compared byte for byte with what was written.
 #include "image_reader.h"
 
 #include "iso_library.h"

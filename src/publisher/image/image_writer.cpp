@@ -1,3 +1,4 @@
+// The disc tree written as ISO 9660, Joliet and Rock Ridge through libisofs.
 #include "image_writer.h"
 
 #include "code_page.h"

@@ -1,3 +1,4 @@
+// libisofs started once, and its messages turned into our errors.
 #include "iso_library.h"
 
 namespace publisher {

@@ -1,3 +1,4 @@
+// A file written beside its place and renamed into it only when complete and on the disk.
 #include "pending_file.h"
 
 #include <cerrno>

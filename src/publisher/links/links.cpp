@@ -1,3 +1,4 @@
+// Every link of the pages and stylesheets resolved as a browser resolves it on the disc, and checked.
 #include "links.h"
 
 #include "code_page.h"

@@ -1,3 +1,4 @@
+// Percent, speed and time left of a long write or read, drawn on a terminal now and then.
 #include "progress_meter.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// A private scratch folder under TMPDIR, else in memory or /tmp, removed with everything in it.
 #include "scratch_folder.h"
 
 #include <cerrno>

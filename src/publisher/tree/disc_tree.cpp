@@ -1,3 +1,4 @@
+// The tree of a site folder, read with lstat, and what cannot go onto a disc as it is.
 #include "disc_tree.h"
 
 #include "display_path.h"

@@ -1,3 +1,4 @@
+// The findings: each id with its severity, and the same findings grouped into problems.
 #include "findings.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// What AutoPlay reads from autorun.inf and which program it starts.
 #include "autoplay.h"
 
 #include "cmd_tokenizer.h"

@@ -1,3 +1,4 @@
+// The launcher's autorun reader and start page search, run natively on the mapped drive.
 #include "dry_run.h"
 
 #include "autorun_reader.h"

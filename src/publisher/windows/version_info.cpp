@@ -1,3 +1,4 @@
+// A program's version resource, read from its PE sections with every offset bounded.
 #include "version_info.h"
 
 #include "code_page.h"
