@@ -314,15 +314,17 @@ private:
                 bool relative = SchemeOf(clean).empty() && clean.compare(0, 2, "//") != 0;
                 if (relative && base && base->kind != LinkTarget::Kind::Disc) target = *base;
             }
-            CheckLink(source, shown, link, clean, target,
+            CheckLink(shown, link, clean, target,
                       base && base->kind == LinkTarget::Kind::External && SchemeOf(clean).empty()
                           ? *source.links.base
                           : clean);
         }
     }
 
-    void CheckLink(const Source& source, const std::string& shown, const PageLink& link, const std::string& clean,
-                   const LinkTarget& target, const std::string& address) {
+    // `address`: what an external link is counted under, the base's when it
+    // took a relative link off the disc.
+    void CheckLink(const std::string& shown, const PageLink& link, const std::string& clean, const LinkTarget& target,
+                   const std::string& address) {
         switch (target.kind) {
             case LinkTarget::Kind::Ignored:
                 return;
