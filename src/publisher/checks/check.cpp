@@ -125,6 +125,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 // that its search looks into. A note when the search took one of several.
 void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, const std::string& launcherFolder,
                           const LauncherRun& run, Findings& findings) {
+    std::string launcherWindows = launcher.substr(0, launcher.rfind('\\') + 1);
     const DiscNode* folder = FolderAt(tree, launcherFolder);
     if (!folder) return;
     std::vector<std::pair<const DiscNode*, std::string>> candidates = StartPageFolders(*folder);
@@ -135,7 +136,9 @@ void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, con
                      "The name has characters outside code page 1252, so the launcher sees it as \"" +
                          AnsiToUtf8(ansi) + "\" and cannot open the " + page + " in it; rename it.");
     }
-    if (!run.page || candidates.size() < 2) return;
+    // A page beside the launcher was no choice among folders.
+    if (!run.page || candidates.size() < 2 || SameNameIgnoringCase(Shown(FolderOf(run.pagePath)), launcherWindows))
+        return;
     std::string chosenFolder = Shown(FolderOf(run.pagePath));
     chosenFolder = chosenFolder.substr(0, chosenFolder.size() - 1);  // without its backslash
     size_t slash = chosenFolder.rfind('\\');
@@ -150,7 +153,7 @@ void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, con
         if (example.empty()) example = DisplayPath(candidate->name) + "\\" + page;
         others.push_back(DisplayPath(candidate->name));
     }
-    if (chosenPath.empty()) return;  // the page is beside the launcher
+    if (chosenPath.empty()) return;
     std::string list;
     for (size_t i = 0; i < others.size() && i < 3; i++) list += (i > 0 ? ", " : "") + others[i];
     if (others.size() > 3) list += " and " + std::to_string(others.size() - 3) + " more";

@@ -28,8 +28,6 @@ std::string Number(std::size_t n) {
     return grouped;
 }
 
-std::string Counted(std::size_t n, const char* one, const char* many) { return Number(n) + " " + (n == 1 ? one : many); }
-
 // "warning[link-broken]: the problem's sentence", as compilers head theirs.
 std::string Headline(const Problem& problem, bool colour) {
     static const char* const kColours[] = {"\033[1;31m", "\033[1;33m", "\033[1;36m"};
@@ -61,6 +59,10 @@ std::string Places(const Problem& problem) {
 }
 
 }  // namespace
+
+std::string Counted(std::uint64_t n, const char* one, const char* many) {
+    return Number(std::size_t(n)) + " " + (n == 1 ? one : many);
+}
 
 std::string OutcomeSentence(const CheckResult& result) {
     const Outcome& outcome = result.outcome;

@@ -5,9 +5,13 @@
 
 #include "check.h"
 
+#include <cstdint>
 #include <string>
 
 namespace publisher {
+
+// "1 file", "1,234 files": a count, its thousands grouped, with its noun.
+std::string Counted(std::uint64_t n, const char* one, const char* many);
 
 // What happens when the disc goes in, in one sentence.
 std::string OutcomeSentence(const CheckResult& result);

@@ -127,10 +127,6 @@ std::string Size(std::uint64_t bytes) {
     return text;
 }
 
-std::string Counted(std::uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // The label as autorun.inf can hold it: printable ASCII.
 std::string AsciiLabel(const std::string& label) {
     std::string ascii;
