@@ -1,6 +1,6 @@
-// Code page 1252, the ANSI code page of Western-European Windows, against the
-// UTF-8 names of the POSIX side: what the A functions see of a name, and how
-// Windows compares names regardless of case.
+// The ANSI code pages of Windows against the UTF-8 names of the POSIX side:
+// what the A functions see of a name in each of them, and how Windows
+// compares names regardless of case.
 #ifndef ONDRELLE_CODE_PAGE_H
 #define ONDRELLE_CODE_PAGE_H
 
@@ -8,11 +8,25 @@
 
 #include <string>
 
+// The fourteen ANSI code pages of Windows, in ascending order: 874, 932,
+// 936, 949, 950 and 1250 to 1258.
+extern const unsigned kAnsiCodePages[14];
+bool IsAnsiCodePage(unsigned codePage);
+// "Japanese" for 932, "Western" for 1252; "" for a number that is none.
+const char* CodePageName(unsigned codePage);
+
+// The code page that the A functions of the file layer use, as GetACP()
+// gives it on Windows: 1252 until set. Only an ANSI code page can be set.
+void SetAnsiCodePage(unsigned codePage);
+unsigned AnsiCodePage();
+
+// True for a byte that starts a character of two bytes: in 932, 936, 949
+// and 950 only.
+bool IsLeadByteOf(unsigned codePage, unsigned char byte);
+
 // The character that a 1252 byte stands for. The five bytes that 1252 leaves
 // unassigned stand for the C1 controls of the same value, as on Windows.
-unsigned AnsiToUnicode(unsigned char byte);
-// The 1252 byte of a character; -1 when it has none.
-int UnicodeToAnsi(unsigned codePoint);
+unsigned Windows1252ToUnicode(unsigned char byte);
 
 // Reads the UTF-8 sequence at text[*at] and steps past it. False, with *at
 // one byte further on, for a byte that starts no well-formed sequence
@@ -24,11 +38,19 @@ bool IsUtf8(const std::string& text);
 std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian);
 
 enum AnsiForm {
-    kAnsiExact,  // every character has a 1252 byte
-    kAnsiLossy,  // valid UTF-8, but some character has none and became '?'
+    kAnsiExact,  // every character has bytes of its own in the code page
+    kAnsiLossy,  // valid UTF-8, but some character took Windows' best fit or became '?'
     kNotUtf8     // not UTF-8: each byte of a bad sequence became '?'
 };
-// The name as Windows' A functions return it.
+// The name as Windows' A functions return it in the code page: a character
+// that the code page lacks takes Windows' best fit where there is one
+// (e as e for an e with an accent in 932), else '?'; one beyond 16 bits is
+// two '?', one for each half of its UTF-16 pair.
+AnsiForm Utf8ToAnsi(const std::string& utf8, unsigned codePage, std::string* ansi);
+// The ANSI text as Windows reads it in the code page, as UTF-8: bytes with
+// no character read as the code page's default character.
+std::string AnsiToUtf8(const std::string& ansi, unsigned codePage);
+// The same in AnsiCodePage().
 AnsiForm Utf8ToAnsi(const std::string& utf8, std::string* ansi);
 std::string AnsiToUtf8(const std::string& ansi);
 

@@ -128,6 +128,8 @@ BOOL DeleteFileA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
+// Whether the byte starts a character of two in the ANSI code page.
+BOOL IsDBCSLeadByte(BYTE byte);
 
 // Resources of the executable
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);

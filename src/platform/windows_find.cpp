@@ -1,4 +1,4 @@
-// FindFirstFileA and FindNextFileA: folders listed with Windows wildcards over ANSI names.
+// FindFirstFileA and FindNextFileA: folders listed with Windows wildcards, names shown in the ANSI code page.
 #include "code_page.h"
 #include "layer_hooks.h"
 #include "win32_subset.h"
@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,40 +35,47 @@ void FillFindData(const FindHandle& find, const std::string& name, LPWIN32_FIND_
     data->cFileName[n] = 0;
 }
 
-unsigned char FoldAnsi(unsigned char c) {
-    int folded = UnicodeToAnsi(FoldCase(AnsiToUnicode(c)));
-    return folded < 0 ? c : static_cast<unsigned char>(folded);
+// The characters of a UTF-8 name, folded as Windows compares names; a byte
+// that is not UTF-8 stands for itself.
+std::vector<unsigned> FoldedChars(const std::string& utf8) {
+    std::vector<unsigned> chars;
+    unsigned c;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t start = at;
+        chars.push_back(NextCodePoint(utf8, &at, &c) ? FoldCase(c) : static_cast<unsigned char>(utf8[start]));
+    }
+    chars.push_back(0);
+    return chars;
 }
 
-// Windows wildcards over ANSI names: '*' any run, '?' any one character.
-bool Matches(const char* pattern, const char* name) {
+// Windows wildcards, character by character: '*' any run, '?' any one.
+bool Matches(const unsigned* pattern, const unsigned* name) {
     for (; *pattern; pattern++, name++) {
         if (*pattern == '*') {
-            for (const char* rest = name;; rest++) {
+            for (const unsigned* rest = name;; rest++) {
                 if (Matches(pattern + 1, rest)) return true;
                 if (!*rest) return false;
             }
         }
         if (!*name) return false;
-        if (*pattern != '?' && FoldAnsi(static_cast<unsigned char>(*pattern)) !=
-                                   FoldAnsi(static_cast<unsigned char>(*name)))
-            return false;
+        if (*pattern != '?' && *pattern != *name) return false;
     }
     return !*name;
 }
 
+// The pattern as Windows reads it, in Unicode, against the stored name.
 bool MatchesPattern(const std::string& pattern, const std::string& utf8Name) {
     if (pattern == "*" || pattern == "*.*") return true;
-    std::string ansi;
-    Utf8ToAnsi(utf8Name, &ansi);
-    return Matches(pattern.c_str(), ansi.c_str());
+    return Matches(FoldedChars(pattern).data(), FoldedChars(utf8Name).data());
 }
 
 }  // namespace
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     HookLookup();
-    std::string text = pattern ? pattern : "";
+    // Read in the code page first, as Windows does: the second byte of a
+    // character can be a backslash.
+    std::string text = pattern ? AnsiToUtf8(pattern) : "";
     size_t cut = text.find_last_of("\\/");
     std::string directoryPart = cut == std::string::npos ? "." : text.substr(0, cut + 1);
     std::string namePattern = cut == std::string::npos ? text : text.substr(cut + 1);
@@ -78,7 +86,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     std::string directory;
     bool atRoot = false;
     struct stat st;
-    if (namePattern.empty() || Resolve(directoryPart.c_str(), &directory, &atRoot) != kFound ||
+    if (namePattern.empty() || ResolveUnicode(directoryPart, &directory, &atRoot) != kFound ||
         stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;

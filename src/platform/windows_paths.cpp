@@ -1,5 +1,6 @@
 // Drives, paths and the Windows names of POSIX files; the module path, the
-// temp path and the last error, as the launcher asks for them.
+// temp path, the code page's lead bytes and the last error, as the launcher
+// asks for them.
 #include "windows_files.h"
 
 #include "code_page.h"
@@ -36,9 +37,9 @@ bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 // Characters that Windows refuses in a name; '?' is also what an
 // unmappable character reads as, so such a name can never be opened.
-bool IsValidComponent(const std::string& ansi) {
-    for (size_t i = 0; i < ansi.size(); i++) {
-        unsigned char c = static_cast<unsigned char>(ansi[i]);
+bool IsValidComponent(const std::string& name) {
+    for (size_t i = 0; i < name.size(); i++) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
         if (c < 0x20 || strchr("<>:\"|?*", c)) return false;
     }
     return true;
@@ -47,8 +48,15 @@ bool IsValidComponent(const std::string& ansi) {
 }  // namespace
 
 Resolution Resolve(const char* winPath, std::string* posix, bool* atRoot) {
+    // Windows reads the whole path in the code page before it looks at a
+    // separator: the second byte of a character can be a backslash.
+    return ResolveUnicode(winPath ? AnsiToUtf8(winPath) : std::string(), posix, atRoot);
+}
+
+Resolution ResolveUnicode(const std::string& path, std::string* posix, bool* atRoot) {
     if (atRoot) *atRoot = false;
-    if (!winPath || !*winPath) return kNotFound;
+    if (path.empty()) return kNotFound;
+    const char* winPath = path.c_str();
     const char* p = winPath;
     std::string current;
     size_t floor;  // ".." never climbs above the drive's folder
@@ -87,7 +95,7 @@ Resolution Resolve(const char* winPath, std::string* posix, bool* atRoot) {
             continue;
         }
         if (!IsValidComponent(part)) return kNotFound;
-        std::string name = AnsiToUtf8(part);
+        const std::string& name = part;
         struct stat st;
         std::string found;
         if (lstat((current + name).c_str(), &st) == 0) {
@@ -117,6 +125,8 @@ Resolution Resolve(const char* winPath, std::string* posix, bool* atRoot) {
     *posix = current;
     return kFound;
 }
+
+BOOL IsDBCSLeadByte(BYTE byte) { return IsLeadByteOf(AnsiCodePage(), byte); }
 
 // --- Error codes ------------------------------------------------------------
 

@@ -13,7 +13,7 @@ std::string DisplayPath(const std::string& raw) {
         if (NextCodePoint(raw, &at, &c)) {
             shown.append(raw, start, at - start);
         } else {
-            AppendUtf8(&shown, AnsiToUnicode(static_cast<unsigned char>(raw[start])));
+            AppendUtf8(&shown, Windows1252ToUnicode(static_cast<unsigned char>(raw[start])));
         }
     }
     return shown;
