@@ -28,14 +28,15 @@ namespace {
 // The token comes from a file on the disc and ends up in a local HTML page,
 // so its markup characters are escaped. A token too long for errMsg is cut
 // before the first character whose text would not fit, never inside an
-// entity, so the closing text always follows.
+// entity or a character of two bytes, so the closing text always follows.
 void SetPageMissing(const char* token) {
     const int room = kErrMsgSize - 1 - int(sizeof kPageMissingEnd - 1);
     CopyText(errMsg, kErrMsgSize, kPageMissingStart);
     int used = int(sizeof kPageMissingStart - 1);
-    for (const char* p = token; *p; p++) {
-        char single[2] = {*p, 0};
-        const char* text = single;
+    // A character of two bytes is kept whole or cut whole.
+    for (const char* p = token; *p; p += CharLength(p)) {
+        char unit[3] = {p[0], CharLength(p) == 2 ? p[1] : char(0), 0};
+        const char* text = unit;
         switch (*p) {
             case '&': text = "&amp;"; break;
             case '<': text = "&lt;"; break;

@@ -15,7 +15,7 @@ bool ShowHelp() {
     if (n == 0 || n >= MAX_PATH) return false;
     // Windows 95 returns TMP as written, perhaps without the backslash. A
     // directory too long for "help.htm" fails like a missing one.
-    if (path[n - 1] != '\\' && !AppendText(path, MAX_PATH, "\\")) return false;
+    if (LastBackslash(path) != path + n - 1 && !AppendText(path, MAX_PATH, "\\")) return false;
     if (!AppendText(path, MAX_PATH, "help.htm")) return false;
 
     if (!page.LoadFromResource(MAKEINTRESOURCEA(IDR_HELPPAGE), RT_HTML)) return false;

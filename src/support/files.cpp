@@ -3,7 +3,6 @@
 #include "platform.h"
 #include "text.h"
 
-#include <string.h>
 
 bool ModulePath(char* dest, const char* name) {
     DWORD n = GetModuleFileNameA(NULL, dest, MAX_PATH);
@@ -13,7 +12,7 @@ bool ModulePath(char* dest, const char* name) {
         return false;
     }
     dest[n] = 0;
-    char* lastSlash = strrchr(dest, '\\');
+    char* lastSlash = LastBackslash(dest);
     if (lastSlash) {
         lastSlash[1] = 0;
     } else {

@@ -16,7 +16,7 @@ ALLOWED_IMPORTS = {
     "kernel32.dll": set("""GetModuleFileNameA GetFileAttributesA FindFirstFileA FindNextFileA
         FindClose CreateFileA GetFileSize ReadFile WriteFile CloseHandle DeleteFileA GetTempPathA
         FindResourceA LoadResource SizeofResource LockResource GetModuleHandleA ExitProcess
-        GetProcessHeap HeapAlloc HeapReAlloc HeapFree""".split()),
+        GetProcessHeap HeapAlloc HeapReAlloc HeapFree IsDBCSLeadByte""".split()),
     "user32.dll": set("""RegisterClassA LoadIconA LoadCursorA CreateWindowExA PostMessageA
         GetMessageA TranslateMessage DispatchMessageA DefWindowProcA PostQuitMessage
         DestroyWindow MessageBeep MessageBoxA wsprintfA""".split()),
