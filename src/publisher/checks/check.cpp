@@ -4,6 +4,7 @@
 #include "autorun_reader.h"
 #include "cmd_tokenizer.h"
 #include "code_page.h"
+#include "code_page_names.h"
 #include "display_path.h"
 #include "dry_run.h"
 #include "links.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace publisher {
 
@@ -121,21 +123,20 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
 
-// The names the launcher itself must open, in code page 1252: the folders
-// that its search looks into. A note when the search took one of several.
-void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, const std::string& launcherFolder,
-                          const LauncherRun& run, Findings& findings) {
+// The folder where the launcher looked for its start page, '/'-separated
+// from the root, and the code pages whose Windows made it look there.
+struct Search {
+    std::string folder;
+    CodePages codePages;
+};
+
+// A note when the search took one of several folders.
+void CheckStartPageGuess(const DiscTree& tree, const std::string& launcher, const std::string& launcherFolder,
+                         const LauncherRun& run, Findings& findings) {
     std::string launcherWindows = launcher.substr(0, launcher.rfind('\\') + 1);
     const DiscNode* folder = FolderAt(tree, launcherFolder);
     if (!folder) return;
     std::vector<std::pair<const DiscNode*, std::string>> candidates = StartPageFolders(*folder);
-    for (const auto& [candidate, page] : candidates) {
-        std::string ansi;
-        if (Utf8ToAnsi(candidate->name, &ansi) != kAnsiLossy) continue;
-        findings.Add("name-not-ansi", DisplayPath(JoinPath(launcherFolder, candidate->name)),
-                     "The name has characters outside code page 1252, so the launcher sees it as \"" +
-                         AnsiToUtf8(ansi) + "\" and cannot open the " + page + " in it; rename it.");
-    }
     // A page beside the launcher was no choice among folders.
     if (!run.page || candidates.size() < 2 || SameNameIgnoringCase(Shown(FolderOf(run.pagePath)), launcherWindows))
         return;
@@ -165,25 +166,62 @@ void CheckStartPageSearch(const DiscTree& tree, const std::string& launcher, con
                      ", or open=kelmora.exe " + example + " in autorun.inf.");
 }
 
-void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& result) {
-    const std::string& program = *autoplay.program;
+// The names the launcher itself must open: the folders that its search
+// looks into, in each code page whose Windows searched them. One finding
+// per name, for all the code pages that cannot hold it.
+void CheckStartPageNames(const DiscTree& tree, const std::vector<Search>& searches, Findings& findings) {
+    for (const Search& search : searches) {
+        const DiscNode* folder = FolderAt(tree, search.folder);
+        if (!folder) continue;
+        for (const auto& [candidate, page] : StartPageFolders(*folder)) {
+            // How the name shows, and in which of the code pages.
+            std::vector<std::pair<std::string, CodePages>> forms;
+            CodePages lacking;
+            for (unsigned codePage : search.codePages) {
+                std::string ansi;
+                if (Utf8ToAnsi(candidate->name, codePage, &ansi) != kAnsiLossy) continue;
+                lacking.push_back(codePage);
+                std::string shown = AnsiToUtf8(ansi, codePage);
+                auto form = std::find_if(forms.begin(), forms.end(), [&](const auto& f) { return f.first == shown; });
+                if (form == forms.end()) form = forms.insert(forms.end(), {shown, {}});
+                form->second.push_back(codePage);
+            }
+            if (lacking.empty()) continue;
+            std::string seen;
+            for (size_t i = 0; i < forms.size(); i++) {
+                seen += (i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") + ("\"" + forms[i].first + "\"");
+                if (forms.size() > 1) seen += " in " + CodePageNumbers(forms[i].second);
+            }
+            // One code page of 1252 is the Western Windows that the check knew first.
+            std::string outside = lacking == kWesternWindows ? "code page 1252" : CodePageList(lacking);
+            findings.Add("name-not-ansi", DisplayPath(JoinPath(search.folder, candidate->name)),
+                         "The name has characters outside " + outside + ", so the launcher sees it as " + seen +
+                             " and cannot open the " + page + " in it; rename it.");
+        }
+    }
+}
+
+// The launcher's own run, on the Windows of the current code page. The
+// folder where it searched for its start page, if it did, goes to `searched`.
+void RunLauncher(const DiscTree& tree, Play& play, Findings& findings, std::optional<std::string>& searched) {
+    const std::string& program = *play.autoplay.program;
     std::string folder = FolderOf(program);
     std::string inf = folder + "autorun.inf";
     std::string infPath = DiscPath(tree, inf);
     AutorunFile own = ReadAutorunFile(inf, false);
     if (own.cut && infPath != "autorun.inf") {
-        result.findings.Add("autorun-cut", infPath,
-                            "The open= value is longer than 259 bytes; the launcher reads only the first 259.");
+        findings.Add("autorun-cut", infPath,
+                     "The open= value is longer than 259 bytes; the launcher reads only the first 259.");
     }
 
     LauncherRun run = DryRun(program);
     if (!NamesAPage(own)) {
         std::string programPath = DiscPath(tree, program);
         size_t slash = programPath.rfind('/');
-        CheckStartPageSearch(tree, Shown(program), slash == std::string::npos ? "" : programPath.substr(0, slash),
-                             run, result.findings);
+        searched = slash == std::string::npos ? "" : programPath.substr(0, slash);
+        CheckStartPageGuess(tree, Shown(program), *searched, run, findings);
     }
-    Outcome& outcome = result.outcome;
+    Outcome& outcome = play.outcome;
     if (run.page) {
         outcome.kind = Outcome::Kind::Page;
         outcome.page = run.pagePath;
@@ -206,11 +244,11 @@ void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& re
                   " (no [autorun] section or open= key, a third plain token, or an option other than -i), so it "
                   "shows its help page with message B; correct that line.";
             if (own.encoding != Encoding::Ansi) {
-                result.findings.Add("autorun-encoding", infPath,
-                                    std::string("The file starts with a ") +
-                                        (own.encoding == Encoding::Utf8Bom ? "UTF-8" : "UTF-16") +
-                                        " byte order mark: Windows reads it, but the launcher then finds no "
-                                        "[autorun] section; save it as plain text (ANSI).");
+                findings.Add("autorun-encoding", infPath,
+                             std::string("The file starts with a ") +
+                                 (own.encoding == Encoding::Utf8Bom ? "UTF-8" : "UTF-16") +
+                                 " byte order mark: Windows reads it, but the launcher then finds no "
+                                 "[autorun] section; save it as plain text (ANSI).");
             }
             break;
         case 'C':
@@ -223,63 +261,129 @@ void RunLauncher(const DiscTree& tree, const AutoPlay& autoplay, CheckResult& re
                   "name the page in open=.";
             break;
     }
-    result.findings.Add("launcher-help", infPath, why);
+    findings.Add("launcher-help", infPath, why);
+}
+
+// What Windows AutoPlay and then the launcher do, on the Windows of the
+// current code page.
+void PlayDisc(const DiscTree& tree, Play& play, Findings& findings, std::optional<std::string>& searched) {
+    AutoPlay& autoplay = play.autoplay;
+    autoplay = ReadAutoPlay();
+    Outcome& outcome = play.outcome;
+    if (autoplay.autorun.cut) {
+        findings.Add("autorun-cut", "autorun.inf",
+                     "The open= value is longer than 259 bytes; Windows and the launcher read only the first "
+                     "259. Shorten it.");
+    }
+    if (!autoplay.autorun.found) {
+        Nothing(outcome, findings, "autorun-missing", "autorun.inf",
+                "There is no autorun.inf in the disc's root, so Windows starts nothing.",
+                "Add one with the lines [autorun] and open=kelmora.exe, and kelmora.exe beside it.");
+    } else if (!autoplay.autorun.open || autoplay.autorun.open->empty()) {
+        Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
+                autoplay.autorun.open ? "The open= value of autorun.inf is empty, so Windows starts nothing."
+                                      : "autorun.inf has no open= value in an [autorun] section, so Windows "
+                                        "starts nothing.",
+                "Write open=kelmora.exe under [autorun].");
+    } else if (!autoplay.starts) {
+        Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
+                "The open= value of autorun.inf starts with an option, not a program, so Windows starts "
+                "nothing.",
+                "Begin it with the launcher's name: open=kelmora.exe.");
+    } else if (!autoplay.exists) {
+        Nothing(outcome, findings, "program-missing", DiscPath(tree, *autoplay.program),
+                Shown(*autoplay.program) + ", which open= names, is not on the disc, so Windows starts nothing.",
+                "Put kelmora.exe there, or correct open=.");
+    } else if (!autoplay.launcher) {
+        Nothing(outcome, findings, "program-not-launcher", DiscPath(tree, *autoplay.program),
+                Shown(*autoplay.program) +
+                    " is not Ondrelle's launcher (its version resource says otherwise), so what it does "
+                    "cannot be checked.",
+                "Name kelmora.exe in open= to have the site opened.");
+    } else {
+        RunLauncher(tree, play, findings, searched);
+    }
+}
+
+// A warning when the readers' Windows do not all do the same with the disc.
+void CheckOutcomesAgree(const std::vector<Play>& plays, Findings& findings) {
+    std::vector<OutcomeGroup> outcomes = OutcomeGroups(plays);
+    if (outcomes.size() < 2) return;
+    std::string text = "The disc does not do the same on every Windows.";
+    for (const OutcomeGroup& group : outcomes) text += " In " + CodePageList(group.codePages) + ": " + group.sentence;
+    findings.Add("outcome-differs", "",
+                 text + " A reader's Windows decides which; names in plain ASCII, or in the one code page of all "
+                        "the readers, do the same everywhere.");
 }
 
 }  // namespace
 
-CheckResult CheckDisc(const DiscTree& tree, CheckScope scope) {
+std::string OutcomeSentence(const Play& play) {
+    const Outcome& outcome = play.outcome;
+    auto shown = [&](const std::string& ansi) { return AnsiToUtf8(ansi, play.codePage); };
+    switch (outcome.kind) {
+        case Outcome::Kind::Page:
+            return "Windows starts " + shown(*play.autoplay.program) + ", which opens " + shown(outcome.page) +
+                   (outcome.useIE ? " in Internet Explorer, asking whether to use the default browser when "
+                                    "Internet Explorer is missing."
+                                  : " in the default browser.");
+        case Outcome::Kind::Help:
+            return "Windows starts " + shown(*play.autoplay.program) + ", which shows its help page with message " +
+                   std::string(1, outcome.message ? outcome.message : '?') + ".";
+        case Outcome::Kind::None:
+            break;
+    }
+    return outcome.why;
+}
+
+std::vector<OutcomeGroup> OutcomeGroups(const std::vector<Play>& plays) {
+    std::vector<OutcomeGroup> groups;
+    for (const Play& play : plays) {
+        std::string sentence = OutcomeSentence(play);
+        auto same = std::find_if(groups.begin(), groups.end(), [&](const OutcomeGroup& g) { return g.sentence == sentence; });
+        if (same == groups.end()) same = groups.insert(groups.end(), OutcomeGroup{sentence, {}});
+        same->codePages.push_back(play.codePage);
+    }
+    return groups;
+}
+
+CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& codePages) {
     CheckResult result;
+    std::vector<CodePageFindings> runs;
+    std::vector<Search> searches;
     {
         MappedDisc disc(tree.folder);
-        AutoPlay& autoplay = result.autoplay;
-        autoplay = ReadAutoPlay();
-        Outcome& outcome = result.outcome;
-        Findings& findings = result.findings;
-        if (autoplay.autorun.cut) {
-            findings.Add("autorun-cut", "autorun.inf",
-                         "The open= value is longer than 259 bytes; Windows and the launcher read only the first "
-                         "259. Shorten it.");
+        unsigned before = AnsiCodePage();
+        for (unsigned codePage : codePages.empty() ? kWesternWindows : codePages) {
+            SetAnsiCodePage(codePage);
+            Play play;
+            play.codePage = codePage;
+            CodePageFindings run{{codePage}, {}};
+            std::optional<std::string> searched;
+            PlayDisc(tree, play, run.findings, searched);
+            result.plays.push_back(std::move(play));
+            runs.push_back(std::move(run));
+            if (!searched) continue;
+            auto search = std::find_if(searches.begin(), searches.end(),
+                                       [&](const Search& s) { return s.folder == *searched; });
+            if (search == searches.end()) search = searches.insert(searches.end(), Search{*searched, {}});
+            search->codePages.push_back(codePage);
         }
-        if (!autoplay.autorun.found) {
-            Nothing(outcome, findings, "autorun-missing", "autorun.inf",
-                    "There is no autorun.inf in the disc's root, so Windows starts nothing.",
-                    "Add one with the lines [autorun] and open=kelmora.exe, and kelmora.exe beside it.");
-        } else if (!autoplay.autorun.open || autoplay.autorun.open->empty()) {
-            Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
-                    autoplay.autorun.open ? "The open= value of autorun.inf is empty, so Windows starts nothing."
-                                          : "autorun.inf has no open= value in an [autorun] section, so Windows "
-                                            "starts nothing.",
-                    "Write open=kelmora.exe under [autorun].");
-        } else if (!autoplay.starts) {
-            Nothing(outcome, findings, "autorun-no-open", "autorun.inf",
-                    "The open= value of autorun.inf starts with an option, not a program, so Windows starts "
-                    "nothing.",
-                    "Begin it with the launcher's name: open=kelmora.exe.");
-        } else if (!autoplay.exists) {
-            Nothing(outcome, findings, "program-missing", DiscPath(tree, *autoplay.program),
-                    Shown(*autoplay.program) + ", which open= names, is not on the disc, so Windows starts nothing.",
-                    "Put kelmora.exe there, or correct open=.");
-        } else if (!autoplay.launcher) {
-            Nothing(outcome, findings, "program-not-launcher", DiscPath(tree, *autoplay.program),
-                    Shown(*autoplay.program) +
-                        " is not Ondrelle's launcher (its version resource says otherwise), so what it does "
-                        "cannot be checked.",
-                    "Name kelmora.exe in open= to have the site opened.");
-        } else {
-            RunLauncher(tree, autoplay, result);
-        }
+        SetAnsiCodePage(before);
     }
+    result.findings = MergeCodePages(runs);
+    CheckStartPageNames(tree, searches, result.findings);
+    CheckOutcomesAgree(result.plays, result.findings);
     CheckNames(tree, result.findings);
     CheckTree(tree, result.findings);
     if (scope == CheckScope::Everything) CheckLinks(tree, result.findings);
     return result;
 }
 
-Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site) {
+Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages) {
     Result<DiscTree> tree = ReadFolderTree(site);
     if (!tree) return Error{tree.error()};
-    return CheckDisc(tree.value());
+    return CheckDisc(tree.value(), CheckScope::Everything, codePages);
 }
 
 }  // namespace publisher

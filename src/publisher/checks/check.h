@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace publisher {
 
@@ -22,22 +23,50 @@ struct Outcome {
     std::string why;       // None: one sentence
 };
 
-struct CheckResult {
+// What Windows and the launcher do with the disc on a Windows whose ANSI
+// code page is `codePage`; the ANSI texts are in that code page.
+struct Play {
+    unsigned codePage = 1252;
     AutoPlay autoplay;
     Outcome outcome;
+};
+
+// The ANSI code pages of the readers' Windows, in the order given.
+using CodePages = std::vector<unsigned>;
+const CodePages kWesternWindows{1252};
+
+struct CheckResult {
+    std::vector<Play> plays;  // one per code page checked, in the order given
     Findings findings;
+    // The first code page's, which the report leads with.
+    const AutoPlay& autoplay() const { return plays.front().autoplay; }
+    const Outcome& outcome() const { return plays.front().outcome; }
 };
 
 // Everything, or what an image read back still has to prove once its bytes
 // are known to be the site's: the links are then those already checked.
 enum class CheckScope { Everything, WithoutLinks };
 
-// Checks the disc that the tree describes. The tree's folder shows the
-// disc's root; it is drive D: for the dry run and nothing in it is written.
-CheckResult CheckDisc(const DiscTree& tree, CheckScope scope = CheckScope::Everything);
+// Checks the disc that the tree describes, on Windows in each of the code
+// pages. The tree's folder shows the disc's root; it is drive D: for the dry
+// run and nothing in it is written. A finding that holds in some of the
+// code pages only says in which.
+CheckResult CheckDisc(const DiscTree& tree, CheckScope scope = CheckScope::Everything,
+                      const CodePages& codePages = kWesternWindows);
+
+// What happens when the disc goes in, in one sentence, texts in Unicode.
+std::string OutcomeSentence(const Play& play);
+
+// The different outcomes, each with the code pages whose Windows give it, in
+// the order of the plays.
+struct OutcomeGroup {
+    std::string sentence;
+    CodePages codePages;
+};
+std::vector<OutcomeGroup> OutcomeGroups(const std::vector<Play>& plays);
 
 // The disc made of a site folder.
-Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site);
+Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages = kWesternWindows);
 
 }  // namespace publisher
 

@@ -57,20 +57,20 @@ Result<bool> LayOut(const DiscTree& tree, const fs::path& folder, LayOutBytes wh
     return LayOutFolder(tree, tree.root, folder, which);
 }
 
-Result<CheckResult> CheckImage(const fs::path& image) {
+Result<CheckResult> CheckImage(const fs::path& image, const CodePages& codePages) {
     Result<ImageTree> read = ReadImageTree(image);
     if (!read) return Error{read.error()};
-    return CheckImageTree(read.value(), CheckScope::Everything);
+    return CheckImageTree(read.value(), CheckScope::Everything, codePages);
 }
 
-Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope) {
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages) {
     Result<ScratchFolder> scratch = ScratchFolder::Create();
     if (!scratch) return Error{scratch.error()};
     DiscTree& tree = image.tree;
     Result<bool> laidOut = LayOut(tree, scratch->path(), LayOutBytes::ForDryRun);
     if (!laidOut) return Error{laidOut.error()};
     tree.folder = scratch->path();
-    CheckResult result = CheckDisc(tree, scope);
+    CheckResult result = CheckDisc(tree, scope, codePages);
     if (!image.joliet) {
         result.findings.Add("image-no-joliet", "",
                             "The image has no Joliet names, so Windows shows the short ISO 9660 names (8.3, upper "

@@ -18,10 +18,10 @@ namespace publisher {
 enum class LayOutBytes { ForDryRun, Every };
 Result<bool> LayOut(const DiscTree& tree, const std::filesystem::path& folder, LayOutBytes which);
 
-Result<CheckResult> CheckImage(const std::filesystem::path& image);
+Result<CheckResult> CheckImage(const std::filesystem::path& image, const CodePages& codePages = kWesternWindows);
 
 // The check of an image already read; laying it out needs the tree's reader.
-Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope);
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages = kWesternWindows);
 
 }  // namespace publisher
 

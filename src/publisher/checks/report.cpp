@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include "code_page.h"
+#include "code_page_names.h"
 #include "display_path.h"
 
 #include <nlohmann/json.hpp>
@@ -13,8 +14,6 @@
 namespace publisher {
 
 namespace {
-
-std::string Shown(const std::string& ansi) { return AnsiToUtf8(ansi); }
 
 const char* Browser(const Outcome& outcome) { return outcome.useIE ? "ie" : "default"; }
 
@@ -58,32 +57,51 @@ std::string Places(const Problem& problem) {
     return text + "\n";
 }
 
+using Json = nlohmann::ordered_json;
+
+// One code page's outcome: the page and browser, the help page's message and
+// fragment, or why nothing starts; ANSI texts decoded from its code page.
+Json OutcomeJson(const Play& play) {
+    const Outcome& outcome = play.outcome;
+    Json out;
+    switch (outcome.kind) {
+        case Outcome::Kind::Page:
+            out["kind"] = "page";
+            out["page"] = AnsiToUtf8(outcome.page, play.codePage);
+            out["browser"] = Browser(outcome);
+            break;
+        case Outcome::Kind::Help:
+            out["kind"] = "help";
+            out["message"] = std::string(1, outcome.message ? outcome.message : '?');
+            out["fragment"] = AnsiToUtf8(outcome.fragment, play.codePage);
+            break;
+        case Outcome::Kind::None:
+            out["kind"] = "none";
+            out["why"] = outcome.why;
+            break;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Counted(std::uint64_t n, const char* one, const char* many) {
     return Number(std::size_t(n)) + " " + (n == 1 ? one : many);
 }
 
-std::string OutcomeSentence(const CheckResult& result) {
-    const Outcome& outcome = result.outcome;
-    switch (outcome.kind) {
-        case Outcome::Kind::Page:
-            return "Windows starts " + Shown(*result.autoplay.program) + ", which opens " + Shown(outcome.page) +
-                   (outcome.useIE ? " in Internet Explorer, asking whether to use the default browser when "
-                                    "Internet Explorer is missing."
-                                  : " in the default browser.");
-        case Outcome::Kind::Help:
-            return "Windows starts " + Shown(*result.autoplay.program) +
-                   ", which shows its help page with message " + std::string(1, outcome.message ? outcome.message : '?') +
-                   ".";
-        case Outcome::Kind::None:
-            break;
+std::string OutcomeText(const CheckResult& result) {
+    const std::vector<Play>& plays = result.plays;
+    // On a Western Windows alone, the sentence says it all.
+    if (plays.size() == 1 && plays.front().codePage == 1252) return OutcomeSentence(plays.front());
+    std::string text;
+    for (const OutcomeGroup& group : OutcomeGroups(plays)) {
+        text += (text.empty() ? "On Windows in " : "\nIn ") + CodePageList(group.codePages) + ": " + group.sentence;
     }
-    return outcome.why;
+    return text;
 }
 
 std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
-    std::string text = OutcomeSentence(result) + "\n";
+    std::string text = OutcomeText(result) + "\n";
     std::vector<Problem> problems = result.findings.Problems();
     std::size_t counts[3] = {0, 0, 0};
     for (const Problem& problem : problems) counts[int(problem.severity)]++;
@@ -118,32 +136,23 @@ std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
 }
 
 std::string JsonReport(const CheckResult& result, const std::string& path) {
-    using Json = nlohmann::ordered_json;
-    const AutoPlay& autoplay = result.autoplay;
-    const Outcome& outcome = result.outcome;
+    const Play& first = result.plays.front();
+    const AutoPlay& autoplay = first.autoplay;
+    auto shown = [&](const std::string& ansi) { return AnsiToUtf8(ansi, first.codePage); };
     Json report;
     report["path"] = DisplayPath(path);
     Json& play = report["autoplay"];
-    play["open"] = autoplay.autorun.open ? Json(Shown(*autoplay.autorun.open)) : Json(nullptr);
-    play["program"] = autoplay.program ? Json(Shown(*autoplay.program)) : Json(nullptr);
+    play["open"] = autoplay.autorun.open ? Json(shown(*autoplay.autorun.open)) : Json(nullptr);
+    play["program"] = autoplay.program ? Json(shown(*autoplay.program)) : Json(nullptr);
     play["launcher"] = autoplay.launcher;
-    Json& out = report["outcome"];
-    switch (outcome.kind) {
-        case Outcome::Kind::Page:
-            out["kind"] = "page";
-            out["page"] = Shown(outcome.page);
-            out["browser"] = Browser(outcome);
-            break;
-        case Outcome::Kind::Help:
-            out["kind"] = "help";
-            out["message"] = std::string(1, outcome.message ? outcome.message : '?');
-            out["fragment"] = Shown(outcome.fragment);
-            break;
-        case Outcome::Kind::None:
-            out["kind"] = "none";
-            out["why"] = outcome.why;
-            break;
+    report["outcome"] = OutcomeJson(first);
+    Json outcomes = Json::array();
+    for (const Play& each : result.plays) {
+        Json outcome{{"code_page", each.codePage}};
+        outcome.update(OutcomeJson(each));
+        outcomes.push_back(std::move(outcome));
     }
+    report["outcomes"] = std::move(outcomes);
     Json findings = Json::array();
     for (const Finding& f : result.findings.Sorted()) {
         Json finding{{"severity", SeverityName(f.severity)},
@@ -152,6 +161,7 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
                      {"message", DisplayPath(f.message)}};
         if (!f.target.empty()) finding["target"] = DisplayPath(f.target);
         if (f.line > 0) finding["line"] = f.line;
+        if (!f.codePages.empty()) finding["code_pages"] = f.codePages;
         findings.push_back(std::move(finding));
     }
     report["findings"] = std::move(findings);
@@ -160,6 +170,7 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
     for (const Problem& p : result.findings.Problems()) {
         Json problem{{"severity", SeverityName(p.severity)}, {"id", p.id}};
         if (!p.target.empty()) problem["target"] = DisplayPath(p.target);
+        if (!p.codePages.empty()) problem["code_pages"] = p.codePages;
         problem["message"] = DisplayPath(p.message);
         problem["pages"] = p.pages;
         Json places = Json::array();

@@ -13,8 +13,9 @@ namespace publisher {
 // "1 file", "1,234 files": a count, its thousands grouped, with its noun.
 std::string Counted(std::uint64_t n, const char* one, const char* many);
 
-// What happens when the disc goes in, in one sentence.
-std::string OutcomeSentence(const CheckResult& result);
+// What happens when the disc goes in, in one sentence; on Windows of several
+// code pages, a line for each group of them that agree.
+std::string OutcomeText(const CheckResult& result);
 
 // The outcome, then one entry per problem, errors first: its sentence, then
 // where it is, the first few places of many. Notes take a line per id unless

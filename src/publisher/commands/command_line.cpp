@@ -8,9 +8,12 @@
 #include "launcher_lookup.h"
 #include "report.h"
 
+#include "code_page.h"
+
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -26,16 +29,44 @@ bool UseColour() {
 }
 
 // A site folder, or an image made by ondrelle disc (or any ISO 9660 image).
-Result<CheckResult> CheckPath(const std::string& path) {
+Result<CheckResult> CheckPath(const std::string& path, const CodePages& codePages) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(path, ec)) {
         if (!LooksLikeImage(path)) {
             return Error{path + " is neither a folder nor an ISO 9660 image"};
         }
-        return CheckImage(path);
+        return CheckImage(path, codePages);
     }
-    return CheckSiteFolder(path);
+    return CheckSiteFolder(path, codePages);
 }
+
+// --code-page's values, each a number or a comma-separated list of them, or
+// "all"; in the order given, each once.
+Result<CodePages> ParseCodePages(const std::vector<std::string>& texts) {
+    CodePages codePages;
+    auto add = [&](unsigned codePage) {
+        if (std::find(codePages.begin(), codePages.end(), codePage) == codePages.end()) codePages.push_back(codePage);
+    };
+    for (const std::string& text : texts) {
+        if (text == "all") {
+            for (unsigned codePage : kAnsiCodePages) add(codePage);
+            continue;
+        }
+        unsigned codePage = 0;
+        bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+        if (digits) codePage = unsigned(std::stoul(text));
+        if (!IsAnsiCodePage(codePage)) {
+            return Error{"--code-page: \"" + text +
+                         "\" is not an ANSI code page of Windows; give 874, 932, 936, 949, 950, 1250 to 1258, or all"};
+        }
+        add(codePage);
+    }
+    return codePages.empty() ? kWesternWindows : codePages;
+}
+
+const char kCodePageHelp[] =
+    "The ANSI code pages of the readers' Windows, repeatable or comma-separated: 874, 932, 936, 949, 950, "
+    "1250 to 1258, or all (default: 1252, Western Europe and the Americas)";
 
 // The tool's version, then that of the kelmora.exe `disc` would add and where
 // it was found.
@@ -64,6 +95,8 @@ int RunCommandLine(int argc, char** argv) {
     check->add_flag("--json", json, "Write one JSON object on standard output");
     check->add_flag("-q,--quiet", quiet, "Write nothing when no finding is an error");
     check->add_flag("-v,--verbose", verbose, "List every note with its places, not one line per kind");
+    std::vector<std::string> checkCodePages, discCodePages;
+    check->add_option("--code-page", checkCodePages, kCodePageHelp)->delimiter(',');
 
     CLI::App* disc = app.add_subcommand(
         "disc", "Write the site as a checked, reproducible CD image, with kelmora.exe and autorun.inf added.");
@@ -81,13 +114,20 @@ int RunCommandLine(int argc, char** argv) {
     disc->add_flag("--dry-run", request.dryRun, "Check and say what the image would hold; write nothing");
     disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
     disc->add_flag("-v,--verbose", request.verbose, "List every note with its places, not one line per kind");
+    disc->add_option("--code-page", discCodePages, kCodePageHelp)->delimiter(',');
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
     }
 
+    Result<CodePages> codePages = ParseCodePages(disc->parsed() ? discCodePages : checkCodePages);
+    if (!codePages) {
+        std::cerr << "ondrelle: " << codePages.error() << "\n";
+        return 2;
+    }
     if (disc->parsed()) {
+        if (!discCodePages.empty()) request.codePages = codePages.value();
         request.site = site;
         request.image = image;
         if (!launcher.empty()) request.launcher = launcher;
@@ -95,7 +135,7 @@ int RunCommandLine(int argc, char** argv) {
         return RunDisc(request);
     }
 
-    Result<CheckResult> result = CheckPath(path);
+    Result<CheckResult> result = CheckPath(path, codePages.value());
     if (!result) {
         std::cerr << "ondrelle: " << result.error() << "\n";
         return 2;

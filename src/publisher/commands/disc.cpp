@@ -4,6 +4,7 @@
 #include "autoplay.h"
 #include "check.h"
 #include "code_page.h"
+#include "code_page_names.h"
 #include "disc_tree.h"
 #include "image_check.h"
 #include "image_reader.h"
@@ -152,6 +153,39 @@ bool SameOutcome(const Outcome& a, const Outcome& b) {
     return a.kind == b.kind && a.page == b.page && a.useIE == b.useIE && a.message == b.message;
 }
 
+bool SameOutcomes(const CheckResult& a, const CheckResult& b) {
+    if (a.plays.size() != b.plays.size()) return false;
+    for (size_t i = 0; i < a.plays.size(); i++) {
+        if (a.plays[i].codePage != b.plays[i].codePage || !SameOutcome(a.plays[i].outcome, b.plays[i].outcome))
+            return false;
+    }
+    return true;
+}
+
+// What autorun.inf's label= says on Windows in each code page, when that is
+// not the label: the bytes are read in the reader's code page.
+void CheckLabelLine(const std::string& label, const std::string& bytes, unsigned written, const CodePages& codePages,
+                    Findings& findings) {
+    std::vector<std::pair<std::string, CodePages>> shown;  // what Explorer shows -> where
+    for (unsigned codePage : codePages) {
+        std::string read = AnsiToUtf8(bytes, codePage);
+        if (read == label) continue;
+        auto same = std::find_if(shown.begin(), shown.end(), [&](const auto& s) { return s.first == read; });
+        if (same == shown.end()) same = shown.insert(shown.end(), {read, {}});
+        same->second.push_back(codePage);
+    }
+    if (shown.empty()) return;
+    std::string where;
+    for (size_t i = 0; i < shown.size(); i++) {
+        where += (i == 0 ? "" : i + 1 == shown.size() ? " and " : ", ") + ("\"" + shown[i].first + "\" in " +
+                                                                          CodePageList(shown[i].second));
+    }
+    findings.Add("label-changed", "autorun.inf",
+                 "autorun.inf holds the label in " + CodePageList({written}) +
+                     ", and Explorer shows its label= line as " + where +
+                     "; give a label that every reader's code page holds with --label.");
+}
+
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
@@ -265,7 +299,15 @@ int RunDisc(const DiscRequest& request) {
         added.push_back("kelmora.exe");
     }
     bool ownAutorun = FindChild(tree.root, "autorun.inf") != nullptr;
-    std::string autorunLabel = AsciiLabel(label);
+    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+    // Explorer reads label= in the reader's code page: in that of the first
+    // reader when they are given, else in plain ASCII, which every one reads alike.
+    std::string autorunLabel;
+    if (request.codePages) {
+        Utf8ToAnsi(label, codePages.front(), &autorunLabel);
+    } else {
+        autorunLabel = AsciiLabel(label);
+    }
     if (!ownAutorun) {
         fs::path generated = scratch->path() / "autorun.inf";
         std::ofstream out(generated, std::ios::binary);
@@ -292,7 +334,7 @@ int RunDisc(const DiscRequest& request) {
     if (!mirrored) return Refuse(mirrored.error());
     tree.folder = layout;
 
-    CheckResult check = CheckDisc(tree);
+    CheckResult check = CheckDisc(tree, CheckScope::Everything, codePages);
     if (!leftOut.empty()) {
         std::string list;
         for (const std::string& path : leftOut) list += (list.empty() ? "" : ", ") + path;
@@ -303,7 +345,9 @@ int RunDisc(const DiscRequest& request) {
                            "Explorer shows only the label's first 16 characters, \"" + JolietVolumeId(label) +
                                "\"; give a shorter one with --label.");
     }
-    if (!ownAutorun && autorunLabel != label) {
+    if (!ownAutorun && request.codePages) {
+        CheckLabelLine(label, autorunLabel, codePages.front(), codePages, check.findings);
+    } else if (!ownAutorun && autorunLabel != label) {
         check.findings.Add("label-changed", "autorun.inf",
                            "autorun.inf holds plain ASCII, so its label= line reads \"" + autorunLabel +
                                "\"; give an ASCII one with --label.");
@@ -344,10 +388,10 @@ int RunDisc(const DiscRequest& request) {
     if (!readBack) return Fail(readBack.error() + "; nothing was written under " + shown);
     Result<std::uint64_t> verified = VerifyImage(tree, readBack.value(), pending->temporaryPath(), !request.quiet);
     if (!verified) return Fail(verified.error() + "; nothing was written under " + shown);
-    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks);
+    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, codePages);
     if (!again) return Fail(again.error() + "; nothing was written under " + shown);
-    if (!SameOutcome(again->outcome, check.outcome) || again->findings.HasErrors()) {
-        return Fail("the image, read back, does not do what the site does: " + OutcomeSentence(again.value()) +
+    if (!SameOutcomes(again.value(), check) || again->findings.HasErrors()) {
+        return Fail("the image, read back, does not do what the site does: " + OutcomeText(again.value()) +
                     " Nothing was written under " + shown);
     }
     double verifying = Since(started);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace publisher {
 
@@ -22,6 +23,9 @@ struct DiscRequest {
     std::optional<std::string> page;      // the page token of the generated autorun.inf
     std::optional<std::filesystem::path> launcher;
     std::optional<std::string> date;      // seconds since 1970, or YYYY-MM-DD[THH:MM:SS[Z]] in UTC
+    // --code-page: the readers' Windows, and the code page of the first for
+    // the label; none: a Western Windows, and a label in ASCII.
+    std::optional<std::vector<unsigned>> codePages;
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;  // every note, not one line per id
@@ -31,7 +35,8 @@ struct DiscRequest {
 // Seconds since 1970 from --date's forms; an error says what was expected.
 Result<std::int64_t> ParseDate(const std::string& text);
 
-// The generated autorun.inf, plain ASCII with CR LF line ends.
+// The generated autorun.inf, with CR LF line ends; the label's bytes are
+// written as they are given.
 std::string AutorunText(const std::string& launcher, bool ie, const std::string& page, const std::string& label);
 
 // Runs the command; the exit status: 0 written (or would be), 1 the check

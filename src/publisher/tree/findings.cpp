@@ -1,10 +1,13 @@
 // The findings: each id with its severity, and the same findings grouped into problems.
 #include "findings.h"
 
+#include "code_page_names.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -41,6 +44,7 @@ const IdSeverity kIds[] = {
     {"disc-too-large", Severity::Warning},
     {"autorun-cut", Severity::Warning},
     {"name-not-ansi", Severity::Warning},
+    {"outcome-differs", Severity::Warning},
     {"label-changed", Severity::Warning},
     {"image-no-joliet", Severity::Warning},
     {"page-module-script", Severity::Warning},
@@ -73,13 +77,15 @@ const char* SeverityName(Severity severity) {
 }
 
 void Findings::Add(std::string_view id, std::string path, std::string message) {
-    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), "", 0, ""});
+    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), "", 0, "", {}});
 }
+
+void Findings::Add(Finding finding) { all_.push_back(std::move(finding)); }
 
 void Findings::AddPlace(std::string_view id, std::string path, unsigned line, std::string target,
                         std::string problem, std::string message) {
     all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), std::move(target),
-                           line, std::move(problem)});
+                           line, std::move(problem), {}});
 }
 
 bool Findings::HasErrors() const {
@@ -88,16 +94,19 @@ bool Findings::HasErrors() const {
 
 std::vector<Problem> Findings::Problems() const {
     std::vector<Problem> problems;
-    std::unordered_map<std::string, std::size_t> shared;  // id and target -> problem
+    std::unordered_map<std::string, std::size_t> shared;  // id, target and code pages -> problem
     for (const Finding& f : all_) {
         if (!f.target.empty()) {
-            auto [at, fresh] = shared.emplace(f.id + '\n' + f.target, problems.size());
+            std::string key = f.id + '\n' + f.target;
+            for (unsigned codePage : f.codePages) key += '\n' + std::to_string(codePage);
+            auto [at, fresh] = shared.emplace(key, problems.size());
             if (!fresh) {
                 problems[at->second].places.push_back(&f);
                 continue;
             }
         }
-        problems.push_back(Problem{f.severity, f.id, f.target, f.problem.empty() ? f.message : f.problem, {&f}, 0});
+        problems.push_back(
+            Problem{f.severity, f.id, f.target, f.codePages, f.problem.empty() ? f.message : f.problem, {&f}, 0});
     }
     for (Problem& problem : problems) {
         std::unordered_set<std::string_view> paths;
@@ -123,6 +132,42 @@ std::vector<Finding> Findings::Sorted() const {
         return a.path < b.path;
     });
     return sorted;
+}
+
+Findings MergeCodePages(const std::vector<CodePageFindings>& runs) {
+    if (runs.size() == 1) return runs.front().findings;
+    std::size_t all = 0;
+    for (const CodePageFindings& run : runs) all += run.codePages.size();
+    struct Seen {
+        const Finding* first;
+        std::vector<unsigned> codePages;
+    };
+    std::vector<Seen> seen;
+    std::map<std::string, std::size_t> index;
+    for (const CodePageFindings& run : runs) {
+        for (const Finding& f : run.findings.All()) {
+            std::string key = f.id + '\n' + f.path + '\n' + std::to_string(f.line) + '\n' + f.target + '\n' +
+                              f.message + '\n' + f.problem;
+            auto [at, fresh] = index.emplace(key, seen.size());
+            if (fresh) seen.push_back(Seen{&f, {}});
+            std::vector<unsigned>& where = seen[at->second].codePages;
+            // Once per run, though a run may find it twice.
+            if (where.empty() || where.back() != run.codePages.back())
+                where.insert(where.end(), run.codePages.begin(), run.codePages.end());
+        }
+    }
+    Findings merged;
+    for (const Seen& s : seen) {
+        Finding f = *s.first;
+        if (s.codePages.size() < all) {
+            std::string where = "In " + CodePageList(s.codePages) + ": ";
+            f.message = where + f.message;
+            if (!f.problem.empty()) f.problem = where + f.problem;
+            f.codePages = s.codePages;
+        }
+        merged.Add(std::move(f));
+    }
+    return merged;
 }
 
 }  // namespace publisher

@@ -22,14 +22,17 @@ struct Finding {
     std::string target;
     unsigned line = 0;    // in `path`; 0 for none
     std::string problem;  // the sentence for every place of this id and target
+    // The code pages checked in which it holds, when not in all of them.
+    std::vector<unsigned> codePages;
 };
 
 // The places of one problem: one finding that stands alone, or every
-// finding with the same id and target.
+// finding with the same id, target and code pages.
 struct Problem {
     Severity severity;
     std::string id;
     std::string target;
+    std::vector<unsigned> codePages;      // as its places have them
     std::string message;                  // the problem's own sentence
     std::vector<const Finding*> places;   // in the order found
     std::size_t pages = 0;                // distinct paths among the places
@@ -45,6 +48,7 @@ public:
     // A place of a problem that others may share: the same id and target.
     void AddPlace(std::string_view id, std::string path, unsigned line, std::string target, std::string problem,
                   std::string message);
+    void Add(Finding finding);
     bool HasErrors() const;
     // Errors, then warnings, then notes; by path within each, stable.
     std::vector<Finding> Sorted() const;
@@ -56,6 +60,17 @@ public:
 private:
     std::vector<Finding> all_;
 };
+
+// What one run of a check found, on Windows in some of the code pages checked.
+struct CodePageFindings {
+    std::vector<unsigned> codePages;
+    Findings findings;
+};
+
+// The runs of one check over all the code pages checked, as one: a finding
+// that every run made stands as it is; one that only some made lists their
+// code pages and says so before its sentences.
+Findings MergeCodePages(const std::vector<CodePageFindings>& runs);
 
 }  // namespace publisher
 

@@ -1,0 +1,22 @@
+// Code pages as the reports name them: "932 (Japanese)", and lists of them.
+#ifndef ONDRELLE_PUBLISHER_CODE_PAGE_NAMES_H
+#define ONDRELLE_PUBLISHER_CODE_PAGE_NAMES_H
+
+#include <string>
+#include <vector>
+
+namespace publisher {
+
+// "932 (Japanese)".
+std::string CodePageLabel(unsigned codePage);
+
+// "1252 (Western)", "1252 (Western) and 1250 (Central European)"; more than
+// three by number alone, in ascending order, runs joined: "874, 932, 936,
+// 949, 950 and 1250 to 1258".
+std::string CodePageNumbers(const std::vector<unsigned>& codePages);
+// The same after "code page ".
+std::string CodePageList(const std::vector<unsigned>& codePages);
+
+}  // namespace publisher
+
+#endif
