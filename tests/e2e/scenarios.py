@@ -181,10 +181,12 @@ class Session:
         return "C:\\" + rel.replace("/", "\\")
 
     def Run(self, command, cwd, tmp, log, out_dir, answer=None, display=True,
-            timeout_ms=10000):
+            timeout_ms=10000, locale=None):
         timeout_ms *= self.time_scale
         env = dict(self.env)
         env["WINEDEBUG"] = "+relay,+pid"
+        if locale:
+            env["LC_ALL"] = locale  # Wine takes the ANSI code page from it
         if display:
             env["DISPLAY"] = self.display
         runner = [self.wine_run, r"C:\e2e\runner.exe", "--env", "TMP=" + tmp, "--env",
@@ -224,6 +226,10 @@ class Scenario:
         self.failures = []
         self.report = {}
         self.calls = []
+        # The Windows code page of the run's texts (the stand-in browser's log), and the
+        # Unix locale that gives it.
+        self.encoding = "latin-1"
+        self.locale = None
 
     def Site(self, files, folder="Site"):
         """Writes the site's files beside a copy of kelmora.exe; folder None is drive D:."""
@@ -244,7 +250,7 @@ class Scenario:
     def Run(self, command, cwd, answer=None, display=True, tmp=None):
         self.report, self.calls = self.session.Run(
             command, cwd, tmp or self.session.Windows(self.tmp), self.session.Windows(self.log),
-            self.dir, answer, display)
+            self.dir, answer, display, locale=self.locale)
 
     def Expect(self, condition, text):
         if not condition:
@@ -335,7 +341,7 @@ class Scenario:
         lines = []
         if os.path.exists(self.log):
             with open(self.log, "rb") as log:
-                lines = log.read().decode("latin-1").splitlines()
+                lines = log.read().decode(self.encoding).splitlines()
         got = []
         for line in lines:
             module, _, command = line.partition("\t")
