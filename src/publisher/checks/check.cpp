@@ -376,7 +376,7 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
     CheckOutcomesAgree(result.plays, result.findings);
     CheckNames(tree, result.findings);
     CheckTree(tree, result.findings);
-    if (scope == CheckScope::Everything) CheckLinks(tree, result.findings);
+    if (scope == CheckScope::Everything) CheckLinks(tree, result.findings, codePages.empty() ? kWesternWindows : codePages);
     return result;
 }
 

@@ -4,6 +4,7 @@
 #define ONDRELLE_PUBLISHER_CHECK_H
 
 #include "autoplay.h"
+#include "code_page_names.h"
 #include "disc_tree.h"
 #include "findings.h"
 #include "result.h"
@@ -31,8 +32,6 @@ struct Play {
     Outcome outcome;
 };
 
-// The ANSI code pages of the readers' Windows, in the order given.
-using CodePages = std::vector<unsigned>;
 const CodePages kWesternWindows{1252};
 
 struct CheckResult {

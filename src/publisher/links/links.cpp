@@ -2,7 +2,9 @@
 #include "links.h"
 
 #include "code_page.h"
+#include "code_page_names.h"
 #include "display_path.h"
+#include "page_encoding.h"
 
 #include <gumbo.h>
 
@@ -118,9 +120,22 @@ struct Index {
 struct Source {
     const DiscNode* node;
     std::string path;  // raw
-    PageLinks links;
+    const PageLinks* links = nullptr;  // in the cache; none until read
     std::string failure;  // why it could not be read; its links are then unknown
+    bool legacy = false;  // it declares no encoding: the reader's language decides
 };
+
+// What each page and stylesheet links to, read once: a source with an
+// encoding of its own is parsed once, a legacy one once for each legacy
+// encoding that a check asks for, from its bytes kept for that.
+struct Reading {
+    bool done = false;
+    std::string failure;
+    bool legacy = false;
+    std::string bytes;                            // a legacy source's, to read again
+    std::map<std::string, PageLinks> byEncoding;  // "" for a source with an encoding of its own
+};
+using SourceCache = std::unordered_map<std::string, Reading>;  // by raw path
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -214,50 +229,89 @@ LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
 
 namespace {
 
-// Reads the sources given, on every core; the results follow in the order
-// given, so that the report does not depend on the timing.
-void ReadSources(const DiscTree& tree, std::vector<Source>& sources, bool stylesheets) {
+PageLinks Parse(std::string_view bytes, bool stylesheet, const std::string& encoding) {
+    if (!stylesheet) return ExtractLinks(bytes, encoding);
+    PageLinks links;
+    links.links = StylesheetLinks(DecodeText(bytes, StylesheetEncoding(bytes).value_or(encoding)), 1);
+    return links;
+}
+
+// Reads a source for the first time, or a legacy one in another encoding.
+void ReadInto(const DiscTree& tree, const Source& source, bool stylesheet, const std::string& legacyEncoding,
+              Reading& reading) {
+    if (reading.done) {
+        reading.byEncoding[legacyEncoding] = Parse(reading.bytes, stylesheet, legacyEncoding);
+        return;
+    }
+    reading.done = true;
+    if (source.node->size > kPageLimit) {
+        reading.failure = std::string("The ") + (stylesheet ? "stylesheet" : "page") + " is larger than 64 MiB";
+        return;
+    }
+    Result<std::string> bytes = tree.Read(*source.node, kPageLimit);
+    if (!bytes) {
+        reading.failure = bytes.error();
+        return;
+    }
+    std::optional<std::string> own = stylesheet ? StylesheetEncoding(bytes.value()) : PageEncoding(bytes.value());
+    reading.legacy = !own;
+    reading.byEncoding[own ? "" : legacyEncoding] = Parse(bytes.value(), stylesheet, legacyEncoding);
+    if (reading.legacy) reading.bytes = std::move(bytes.value());
+}
+
+// Reads the sources given that the cache lacks, on every core; the results
+// follow in the order given, so that the report does not depend on the timing.
+void ReadSources(const DiscTree& tree, std::vector<Source>& sources, bool stylesheets,
+                 const std::string& legacyEncoding, SourceCache& cache) {
+    // The cache's entries are made here, so that each worker writes only its own.
+    std::vector<std::pair<const Source*, Reading*>> work;
+    for (const Source& source : sources) {
+        Reading& reading = cache[source.path];
+        if (!reading.done || (reading.legacy && !reading.byEncoding.count(legacyEncoding)))
+            work.emplace_back(&source, &reading);
+    }
     std::atomic<size_t> next{0};
     auto read = [&] {
-        for (size_t i; (i = next++) < sources.size();) {
-            Source& source = sources[i];
-            if (source.node->size > kPageLimit) {
-                source.failure = std::string("The ") + (stylesheets ? "stylesheet" : "page") + " is larger than 64 MiB";
-                continue;
-            }
-            Result<std::string> bytes = tree.Read(*source.node, kPageLimit);
-            if (!bytes) {
-                source.failure = bytes.error();
-            } else if (stylesheets) {
-                source.links.links = StylesheetLinks(DecodePage(bytes.value()), 1);
-            } else {
-                source.links = ExtractLinks(bytes.value());
-            }
-        }
+        for (size_t i; (i = next++) < work.size();) ReadInto(tree, *work[i].first, stylesheets, legacyEncoding, *work[i].second);
     };
     unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
-    for (unsigned w = 1; w < workers && w < sources.size(); w++) threads.emplace_back(read);
+    for (unsigned w = 1; w < workers && w < work.size(); w++) threads.emplace_back(read);
     read();
     for (std::thread& thread : threads) thread.join();
+    for (Source& source : sources) {
+        Reading& reading = cache[source.path];
+        source.failure = reading.failure;
+        source.legacy = reading.legacy;
+        if (reading.failure.empty()) source.links = &reading.byEncoding[reading.legacy ? legacyEncoding : ""];
+    }
 }
 
+// One check of every link, as browsers read the pages on Windows of one code
+// page: its legacy encoding for the sources that declare none, and its ANSI
+// code page for a path whose escapes are not UTF-8.
 class LinkChecker {
 public:
-    LinkChecker(const DiscTree& tree, Findings& findings) : tree_(tree), index_(tree), findings_(findings) {}
+    LinkChecker(const DiscTree& tree, const Index& index, unsigned codePage, SourceCache& cache, Findings& findings)
+        : tree_(tree), index_(index), codePage_(codePage), legacyEncoding_(LegacyEncoding(codePage)), cache_(cache),
+          findings_(findings) {}
 
     void Check(std::vector<Source> pages) {
-        ReadSources(tree_, pages, false);
+        ReadSources(tree_, pages, false, legacyEncoding_, cache_);
         for (Source& page : pages) {
             if (page.failure.empty()) pageAt_[page.path] = &page;
+            if (page.legacy) legacy_.push_back(page.path);
         }
         for (const Source& page : pages) CheckSource(page);
         // The stylesheets that the pages load, and those that they import in turn.
         while (!stylesheets_.empty()) {
             std::vector<Source> round = std::move(stylesheets_);
             stylesheets_.clear();
-            ReadSources(tree_, round, true);
-            for (const Source& stylesheet : round) CheckSource(stylesheet);
+            ReadSources(tree_, round, true, legacyEncoding_, cache_);
+            for (const Source& stylesheet : round) {
+                if (stylesheet.legacy) legacy_.push_back(stylesheet.path);
+                CheckSource(stylesheet);
+            }
         }
         for (const auto& [url, seen] : external_) {
             size_t count = seen.pages.size();
@@ -266,6 +320,11 @@ public:
             findings_.AddPlace("link-external", seen.first, seen.line, url, message, message);
         }
     }
+
+    // The sources read in the code page's legacy encoding.
+    const std::vector<std::string>& Legacy() const { return legacy_; }
+    // True when a path's escapes were read in the ANSI code page.
+    bool ReadAnsiPath() const { return readAnsiPath_; }
 
 private:
     struct External {
@@ -283,14 +342,15 @@ private:
         std::string folder = FolderOf(source.path);
         // A <base> moves every relative link, or takes it off the disc.
         std::optional<LinkTarget> base;
-        if (source.links.base) {
-            base = ResolveLink(*source.links.base, folder);
+        const PageLinks& links = *source.links;
+        if (links.base) {
+            base = ResolveLink(*links.base, folder);
             if (base->kind == LinkTarget::Kind::Disc) {
-                std::string basePath = Cleaned(*source.links.base);
+                std::string basePath = Cleaned(*links.base);
                 bool isFolder = basePath.empty() || basePath.back() == '/';
                 folder = isFolder ? base->path : FolderOf(base->path);
             } else if (base->kind != LinkTarget::Kind::Ignored) {
-                std::string href = Cleaned(*source.links.base);
+                std::string href = Cleaned(*links.base);
                 findings_.AddPlace("page-base-off-disc", shown, 0, href,
                                    "<base href=\"" + href + "\"> sends every relative link of its pages off the "
                                    "disc, so they do not open what is on it; remove it, or make it relative.",
@@ -299,7 +359,7 @@ private:
             }
         }
         std::unordered_set<std::string> reported;
-        for (const PageLink& link : source.links.links) {
+        for (const PageLink& link : links.links) {
             std::string clean = Cleaned(link.url);
             if (clean.empty() || !reported.insert(link.attribute + "\n" + link.url).second) continue;
             LinkTarget target;
@@ -316,7 +376,7 @@ private:
             }
             CheckLink(shown, link, clean, target,
                       base && base->kind == LinkTarget::Kind::External && SchemeOf(clean).empty()
-                          ? *source.links.base
+                          ? *links.base
                           : clean);
         }
     }
@@ -347,7 +407,11 @@ private:
                 break;
         }
         const Entry* entry = index_.Find(target.path);
-        if (!entry && !IsUtf8(target.path)) entry = index_.Find(AnsiToUtf8(target.path));
+        // Escapes that are not UTF-8 are read as the browser reads them, in the ANSI code page.
+        if (!entry && !IsUtf8(target.path)) {
+            readAnsiPath_ = true;
+            entry = index_.Find(AnsiToUtf8(target.path, codePage_));
+        }
         if (link.use == LinkUse::Module) {
             findings_.AddPlace("page-module-script", shown, link.line, target.path,
                                "Chromium-based browsers, Edge among them, refuse module scripts from a disc, so "
@@ -383,12 +447,12 @@ private:
             return;
         }
         if (link.use == LinkUse::Stylesheet && node->kind == NodeKind::File && stylesheetsSeen_.insert(entry->path).second) {
-            stylesheets_.push_back(Source{node, entry->path, {}, {}});
+            stylesheets_.push_back(Source{node, entry->path, nullptr, {}, false});
         }
         if (link.use != LinkUse::Navigate || target.fragment.empty() || LowerAscii(target.fragment) == "top") return;
         auto targetPage = pageAt_.find(entry ? entry->path : "");
         if (targetPage == pageAt_.end()) return;
-        const std::vector<std::string>& anchors = targetPage->second->links.anchors;
+        const std::vector<std::string>& anchors = targetPage->second->links->anchors;
         std::string raw = clean.substr(clean.find('#') + 1);  // browsers try it undecoded too
         if (std::find(anchors.begin(), anchors.end(), target.fragment) == anchors.end() &&
             std::find(anchors.begin(), anchors.end(), raw) == anchors.end()) {
@@ -403,8 +467,13 @@ private:
     }
 
     const DiscTree& tree_;
-    Index index_;
+    const Index& index_;
+    unsigned codePage_;
+    std::string legacyEncoding_;
+    SourceCache& cache_;
     Findings& findings_;
+    std::vector<std::string> legacy_;
+    bool readAnsiPath_ = false;
     std::unordered_map<std::string, const Source*> pageAt_;
     std::vector<Source> stylesheets_;
     std::unordered_set<std::string> stylesheetsSeen_;
@@ -414,12 +483,118 @@ private:
 
 }  // namespace
 
-void CheckLinks(const DiscTree& tree, Findings& findings) {
+namespace {
+
+// One check, and the code pages it holds for.
+struct Variant {
+    CodePages codePages;
+    Findings findings;
+    std::vector<std::string> legacy;  // the sources it read in its code page's legacy encoding
+    bool readAnsiPath = false;
+};
+
+// True when a check in `encoding` would read every legacy source of the
+// variant's check as it did, and so find what it found.
+bool ReadsAlike(const Variant& variant, const std::string& encoding, SourceCache& cache) {
+    if (variant.readAnsiPath) return false;
+    const std::string done = LegacyEncoding(variant.codePages.front());
+    for (const std::string& path : variant.legacy) {
+        Reading& reading = cache[path];
+        if (!(reading.byEncoding[encoding] == reading.byEncoding[done])) return false;
+    }
+    return true;
+}
+
+// The legacy sources of the first check read in another encoding, in parallel.
+void ReadAgain(const DiscTree& tree, const Variant& first, const std::string& encoding, SourceCache& cache) {
+    std::vector<Source> pages, stylesheets;
+    tree.Walk([&](const DiscNode& node, const std::string& path) {
+        if (std::find(first.legacy.begin(), first.legacy.end(), path) != first.legacy.end())
+            (IsPage(node) ? pages : stylesheets).push_back(Source{&node, path, nullptr, {}, false});
+    });
+    ReadSources(tree, pages, false, encoding, cache);
+    ReadSources(tree, stylesheets, true, encoding, cache);
+}
+
+// A page that declares no encoding and whose links read otherwise in the
+// code pages checked: one warning, with the code pages in which its links
+// all lead onto the disc, when there are such.
+void CheckUndeclaredPages(const std::vector<Variant>& variants, SourceCache& cache, Findings& findings) {
+    std::set<std::string> pages;
+    for (const Variant& variant : variants) {
+        for (const std::string& path : variant.legacy) {
+            if (EndsWithIgnoringCase(path, ".htm") || EndsWithIgnoringCase(path, ".html")) pages.insert(path);
+        }
+    }
+    for (const std::string& page : pages) {
+        Reading& reading = cache[page];
+        const PageLinks& first = reading.byEncoding[LegacyEncoding(variants.front().codePages.front())];
+        bool differ = std::any_of(variants.begin() + 1, variants.end(), [&](const Variant& v) {
+            return !(reading.byEncoding[LegacyEncoding(v.codePages.front())] == first);
+        });
+        if (!differ) continue;
+        std::string shown = DisplayPath(page);
+        CodePages whole;
+        std::string encoding;
+        for (const Variant& variant : variants) {
+            bool broken = std::any_of(variant.findings.All().begin(), variant.findings.All().end(),
+                                      [&](const Finding& f) { return f.path == shown && f.id == "link-broken"; });
+            if (broken) continue;
+            whole.insert(whole.end(), variant.codePages.begin(), variant.codePages.end());
+            if (encoding.empty()) encoding = LegacyEncoding(variant.codePages.front());
+        }
+        std::string message =
+            "The page declares no encoding and is not UTF-8, so each reader's browser reads it in the legacy "
+            "encoding of its language, and its links read differently in the code pages checked";
+        message += whole.empty() ? ". Declare the encoding it is written in (<meta charset=\"...\">)"
+                                 : "; they all lead onto the disc in " + CodePageList(whole) + ", read as " +
+                                       encoding + ". Declare it: <meta charset=\"" + encoding + "\">";
+        findings.Add("page-encoding-undeclared", shown, message + ", or save the page as UTF-8.");
+    }
+}
+
+}  // namespace
+
+void CheckLinks(const DiscTree& tree, Findings& findings, const CodePages& codePages) {
     std::vector<Source> pages;
     tree.Walk([&](const DiscNode& node, const std::string& path) {
-        if (IsPage(node)) pages.push_back(Source{&node, path, {}, {}});
+        if (IsPage(node)) pages.push_back(Source{&node, path, nullptr, {}, false});
     });
-    LinkChecker(tree, findings).Check(std::move(pages));
+    Index index(tree);
+    SourceCache cache;
+    std::vector<Variant> variants;
+    auto check = [&](unsigned codePage) {
+        Variant variant{{codePage}, {}, {}, false};
+        LinkChecker checker(tree, index, codePage, cache, variant.findings);
+        checker.Check(pages);
+        variant.legacy = checker.Legacy();
+        variant.readAnsiPath = checker.ReadAnsiPath();
+        variants.push_back(std::move(variant));
+    };
+    const CodePages& each = codePages.empty() ? CodePages{1252} : codePages;
+    check(each.front());
+    // Only the legacy sources and paths read in the ANSI code page depend on
+    // it; without them the first check holds for every code page.
+    if (each.size() == 1 || (variants.front().legacy.empty() && !variants.front().readAnsiPath)) {
+        for (const Finding& finding : variants.front().findings.All()) findings.Add(finding);
+        return;
+    }
+    for (size_t i = 1; i < each.size(); i++) {
+        std::string encoding = LegacyEncoding(each[i]);
+        ReadAgain(tree, variants.front(), encoding, cache);
+        auto alike = std::find_if(variants.begin(), variants.end(),
+                                  [&](const Variant& v) { return ReadsAlike(v, encoding, cache); });
+        if (alike != variants.end()) {
+            alike->codePages.push_back(each[i]);
+        } else {
+            check(each[i]);
+        }
+    }
+    std::vector<CodePageFindings> runs;
+    for (const Variant& variant : variants) runs.push_back(CodePageFindings{variant.codePages, variant.findings});
+    Findings merged = MergeCodePages(runs);
+    for (const Finding& finding : merged.All()) findings.Add(finding);
+    if (variants.size() > 1) CheckUndeclaredPages(variants, cache, findings);
 }
 
 }  // namespace publisher

@@ -4,6 +4,7 @@
 #ifndef ONDRELLE_PUBLISHER_LINKS_H
 #define ONDRELLE_PUBLISHER_LINKS_H
 
+#include "code_page_names.h"
 #include "disc_tree.h"
 #include "findings.h"
 #include "page_links.h"
@@ -26,8 +27,10 @@ struct LinkTarget {
 LinkTarget ResolveLink(std::string_view url, const std::string& folder);
 
 // Reads every page of the tree, and every stylesheet they load, once, and
-// checks all their links.
-void CheckLinks(const DiscTree& tree, Findings& findings);
+// checks all their links, as browsers read them on Windows of each code page
+// (the ANSI code pages of the readers). What depends on the code page, the
+// pages that declare no encoding, is read and checked again for each.
+void CheckLinks(const DiscTree& tree, Findings& findings, const CodePages& codePages = {1252});
 
 }  // namespace publisher
 

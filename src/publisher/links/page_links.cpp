@@ -1,7 +1,7 @@
 // Reads the links of a page out of gumbo's tree, element by element, as a browser loads them.
 #include "page_links.h"
 
-#include "code_page.h"
+#include "page_encoding.h"
 #include "stylesheet.h"
 
 #include <gumbo.h>
@@ -270,17 +270,9 @@ bool IsInert(const GumboNode& node) {
 
 }  // namespace
 
-std::string DecodePage(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    else if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16ToUtf8(std::string(bytes.substr(2)), false);
-    else if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16ToUtf8(std::string(bytes.substr(2)), true);
-    std::string text(bytes);
-    return IsUtf8(text) ? text : AnsiToUtf8(text);
-}
-
-PageLinks ExtractLinks(std::string_view bytes) {
+PageLinks ExtractLinks(std::string_view bytes, const std::string& legacyEncoding) {
     static thread_local Arena arena;
-    std::string text = DecodePage(bytes);
+    std::string text = DecodeText(bytes, PageEncoding(bytes).value_or(legacyEncoding));
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // the parse errors are not wanted, only the tree
     options.allocator = Arena::GumboAllocate;

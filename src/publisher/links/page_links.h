@@ -25,21 +25,26 @@ struct PageLink {
     std::string attribute;  // what holds it: an attribute's name, "url" or "@import" in CSS, "refresh"
     unsigned line = 0;
     LinkUse use = LinkUse::Navigate;
+
+    bool operator==(const PageLink& other) const {
+        return url == other.url && attribute == other.attribute && line == other.line && use == other.use;
+    }
 };
 
 struct PageLinks {
     std::vector<PageLink> links;
     std::vector<std::string> anchors;  // id= of any element, name= of <a>
     std::optional<std::string> base;   // the first <base href>
+
+    bool operator==(const PageLinks& other) const {
+        return links == other.links && anchors == other.anchors && base == other.base;
+    }
 };
 
-// A page's or a stylesheet's bytes as text: UTF-8 (its BOM dropped), UTF-16
-// with a BOM, and anything else as windows-1252, which is what a page that
-// is not UTF-8 most likely is.
-std::string DecodePage(std::string_view bytes);
-
-// Every link of a page, in the order of the page.
-PageLinks ExtractLinks(std::string_view bytes);
+// Every link of a page, in the order of the page: read in the encoding it
+// has of its own (page_encoding.h), or else in `legacyEncoding`, that of the
+// reader's language.
+PageLinks ExtractLinks(std::string_view bytes, const std::string& legacyEncoding = "windows-1252");
 
 // The links of a stylesheet's text: its url()s and @imports.
 std::vector<PageLink> StylesheetLinks(std::string_view css, unsigned firstLine);

@@ -7,6 +7,9 @@
 
 namespace publisher {
 
+// The ANSI code pages of the readers' Windows, in the order given.
+using CodePages = std::vector<unsigned>;
+
 // "932 (Japanese)".
 std::string CodePageLabel(unsigned codePage);
 

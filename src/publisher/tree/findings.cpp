@@ -49,6 +49,7 @@ const IdSeverity kIds[] = {
     {"image-no-joliet", Severity::Warning},
     {"page-module-script", Severity::Warning},
     {"page-base-off-disc", Severity::Warning},
+    {"page-encoding-undeclared", Severity::Warning},
     {"link-case-mismatch", Severity::Note},
     {"link-external", Severity::Note},
     {"link-folder", Severity::Note},
