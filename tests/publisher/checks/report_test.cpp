@@ -55,4 +55,47 @@ TEST(Report, OneEntryPerProblem) {
     EXPECT_EQ((*problem)["pages"], 200);
 }
 
+// On Windows of several code pages the outcome is said once per group that
+// agrees; what holds in some of them only says in which.
+TEST(Report, EachCodePageItsOutcome) {
+    TempSite site;
+    site.Write("kelmora.exe", FakeLauncher());
+    site.Write("autorun.inf", "[autorun]\r\nopen=kelmora.exe\r\n");
+    site.Write("\u0141\u00F3d\u017A/index.htm", "<p>x</p>");  // Łódź
+    publisher::Result<publisher::CheckResult> result = publisher::CheckSiteFolder(site.root(), {1252, 1251, 1250, 932});
+    ASSERT_TRUE(result.ok());
+    std::string text = publisher::TextReport(result.value(), false, false);
+    EXPECT_EQ(text.substr(0, text.find("\n\n")),
+              "On Windows in code page 1252 (Western), 1251 (Cyrillic) and 932 (Japanese): Windows starts "
+              "D:\\kelmora.exe, which shows its help page with message D.\n"
+              "In code page 1250 (Central European): Windows starts D:\\kelmora.exe, which opens "
+              "d:\\\u0141\u00F3d\u017A\\index.htm in the default browser.");
+    EXPECT_NE(text.find("error[launcher-help]: In code page 1252 (Western), 1251 (Cyrillic) and 932 (Japanese): "
+                        "Neither index.htm"), std::string::npos) << text;
+    // What Windows shows of the name: its best fit where it has one, else '?'.
+    EXPECT_NE(text.find("sees it as \"L\u00F3dz\" in 1252 (Western), \"Lodz\" in 1251 (Cyrillic) or \"?od?\" in "
+                        "932 (Japanese)"), std::string::npos) << text;
+    EXPECT_EQ(Count(text, "warning[outcome-differs]"), 1u) << text;
+
+    nlohmann::json json = nlohmann::json::parse(publisher::JsonReport(result.value(), "site"));
+    ASSERT_EQ(json["outcomes"].size(), 4u);
+    EXPECT_EQ(json["outcomes"][2]["code_page"], 1250);
+    EXPECT_EQ(json["outcomes"][2]["page"], "d:\\\u0141\u00F3d\u017A\\index.htm");
+    nlohmann::json first = json["outcomes"][0];
+    first.erase("code_page");
+    EXPECT_EQ(first, json["outcome"]);
+    for (const auto& finding : json["findings"]) {
+        if (finding["id"] != "launcher-help") continue;
+        EXPECT_EQ(finding["code_pages"], nlohmann::json({1252, 1251, 932}));
+    }
+
+    // A Western Windows alone is said as it always was.
+    result = publisher::CheckSiteFolder(site.root());
+    ASSERT_TRUE(result.ok());
+    text = publisher::TextReport(result.value(), false, false);
+    EXPECT_EQ(text.compare(0, 15, "Windows starts "), 0) << text;
+    EXPECT_NE(text.find("outside code page 1252, so the launcher sees it as \"L\u00F3dz\" and"), std::string::npos)
+        << text;
+}
+
 }  // namespace

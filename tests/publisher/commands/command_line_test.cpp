@@ -92,6 +92,10 @@ TEST(CommandLine, ExitStatusAndOutput) {
         {{"check", "-q", b}, 1, "link-broken", ""},
         {{"check", "/nonexistent/site"}, 2, "", "cannot read /nonexistent/site"},
         {{"check", g + "/index.htm"}, 2, "", "is neither a folder nor an ISO 9660 image"},
+        {{"check", g, "--code-page", "932,1252"}, 0,
+         "On Windows in code page 932 (Japanese) and 1252 (Western): Windows starts", ""},
+        {{"check", "--code-page", "all", g}, 0, "in code page 874, 932, 936, 949, 950 and 1250 to 1258: Windows", ""},
+        {{"check", g, "--code-page", "437"}, 2, "", "\"437\" is not an ANSI code page of Windows"},
         {{}, 2, "", "A subcommand is required"},
         {{"check"}, 2, "", "PATH is required"},
         {{"check", g, "--frob"}, 2, "", "--frob"},
@@ -123,10 +127,20 @@ TEST(CommandLine, DiscWithTheLauncherBesideTheTool) {
     if (probe.status == 2 && probe.err.find("cannot find kelmora.exe") != std::string::npos) {
         GTEST_SKIP() << "kelmora.exe is not built beside the tool: build the win32 preset";
     }
+    TempSite plain;
+    plain.Write("index.htm", "<p>A page.</p>");
+    const std::string p = plain.root().string();
     Expect({
         {{"disc", g, "-o", s + "/g.iso", "--date", "2026-01-01"}, 0, "Wrote " + s + "/g.iso", ""},
         {{"check", s + "/g.iso"}, 0, "which opens d:\\index.htm in the default browser", ""},
         {{"disc", b, "-o", s + "/b.iso"}, 1, "Nothing was written", ""},
+        // label= in the first reader's code page, and what the others show of it.
+        {{"disc", p, "-o", s + "/j.iso", "--label", "\xE6\x97\xA5\xE6\x9C\xAC", "--code-page", "932", "--dry-run"},
+         0, "No findings.", ""},
+        {{"disc", p, "-o", s + "/j.iso", "--label", "\xE6\x97\xA5\xE6\x9C\xAC", "--code-page", "932,1252",
+          "--dry-run"},
+         0, "autorun.inf holds the label in code page 932 (Japanese), and Explorer shows its label= line as "
+            "\"\xE2\x80\x9C\xC3\xBA\xE2\x80\x93{\" in code page 1252 (Western)", ""},
     }, sites.scratch);
 }
 
