@@ -6,6 +6,7 @@
 - `ondrelle check` against linkchecker on a generated site of 5,000 pages with 40 links each;
 - `ondrelle check` against linkinator and linkchecker on a documentation-shaped site with one
   broken reference of each kind that a browser loads or follows;
+- `ondrelle check --code-page all` against the default (code page 1252) on the documentation site;
 - on a media-shaped site and a documentation-shaped one: `ondrelle check`, `ondrelle disc` with
   its split, `xorriso -as mkisofs -J -R`, and reading the site once with cat.
 
@@ -92,6 +93,21 @@ def CheckAgainstPeers(args):
         print("  ondrelle check is %.0fx faster than %s (goal: %dx or more)" % (seconds / ours, name, goals[name]))
 
 
+def CheckForEveryCodePage(args):
+    """The fourteen code pages against one, on the documentation site: the pages are parsed once,
+    and only what depends on the code page runs again."""
+    site = os.path.join(args.work, "code-pages")
+    subprocess.run([sys.executable, os.path.join(HERE, "make_doc_site.py"), site], check=True,
+                   stdout=subprocess.DEVNULL)
+    one, _ = Median([args.ondrelle, "check", site], (0, 1))
+    every, _ = Median([args.ondrelle, "check", "--code-page", "all", site], (0, 1))
+    print()
+    print("check of the documentation site for Windows of every code page:")
+    print("  ondrelle check                   %6.2f s   (code page 1252)" % one)
+    print("  ondrelle check --code-page all   %6.2f s   (the fourteen)" % every)
+    print("  --code-page all / one code page: %.2fx (goal: 1.5x or less)" % (every / one))
+
+
 def DiscAgainstXorriso(args, name, make):
     work = os.path.join(args.work, name)
     site = os.path.join(work, "site")
@@ -135,6 +151,7 @@ def main():
             sys.exit("bench: %s is not installed (scripts/setup)" % tool)
     CheckAgainstLinkchecker(args)
     CheckAgainstPeers(args)
+    CheckForEveryCodePage(args)
     DiscAgainstXorriso(args, "media", "make_media_site.py")
     DiscAgainstXorriso(args, "documentation", "make_doc_site.py")
 

@@ -122,7 +122,7 @@ struct Source {
     std::string path;  // raw
     const PageLinks* links = nullptr;  // in the cache; none until read
     std::string failure;  // why it could not be read; its links are then unknown
-    bool legacy = false;  // it declares no encoding: the reader's language decides
+    bool legacy = false;  // it declares no encoding, and its links read as the reader's language decides
 };
 
 // What each page and stylesheet links to, read once: a source with an
@@ -131,7 +131,7 @@ struct Source {
 struct Reading {
     bool done = false;
     std::string failure;
-    bool legacy = false;
+    bool legacy = false;                          // its links depend on the legacy encoding
     std::string bytes;                            // a legacy source's, to read again
     std::map<std::string, PageLinks> byEncoding;  // "" for a source with an encoding of its own
 };
@@ -229,6 +229,16 @@ LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
 
 namespace {
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsAscii(const PageLinks& links) {
+    return std::all_of(links.links.begin(), links.links.end(), [](const PageLink& l) { return IsAscii(l.url); }) &&
+           std::all_of(links.anchors.begin(), links.anchors.end(), [](const std::string& a) { return IsAscii(a); }) &&
+           (!links.base || IsAscii(*links.base));
+}
+
 PageLinks Parse(std::string_view bytes, bool stylesheet, const std::string& encoding) {
     if (!stylesheet) return ExtractLinks(bytes, encoding);
     PageLinks links;
@@ -254,8 +264,13 @@ void ReadInto(const DiscTree& tree, const Source& source, bool stylesheet, const
         return;
     }
     std::optional<std::string> own = stylesheet ? StylesheetEncoding(bytes.value()) : PageEncoding(bytes.value());
-    reading.legacy = !own;
-    reading.byEncoding[own ? "" : legacyEncoding] = Parse(bytes.value(), stylesheet, legacyEncoding);
+    PageLinks links = Parse(bytes.value(), stylesheet, legacyEncoding);
+    // A legacy source whose links, anchors and base are ASCII reads alike in
+    // every legacy encoding: each of them is ASCII's superset, and an ASCII
+    // byte that a character of two could take as its second is a letter or
+    // sign within the same text, never markup's < > = " ' or a blank.
+    reading.legacy = !own && !IsAscii(links);
+    reading.byEncoding[reading.legacy ? legacyEncoding : ""] = std::move(links);
     if (reading.legacy) reading.bytes = std::move(bytes.value());
 }
 
