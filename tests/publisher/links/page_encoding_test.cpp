@@ -66,17 +66,19 @@ TEST(PageEncoding, ALegacyPageIsReadInTheReadersEncoding) {
     site.Write("\u30AC\u30A4\u30C9/\u76EE\u6B21.htm", "<p>x</p>");
     site.Write("undeclared.htm", "<html><body>" + link + "</body></html>");
     site.Write("declared.htm", "<html><head><meta charset=shift_jis></head><body>" + link + "</body></html>");
+    // Legacy text, ASCII links: the same in every code page.
+    site.Write("text.htm", "<p>caf\xE9 \x93\xFA</p><a href=gone.htm>x</a>");
     struct Case {
         publisher::CodePages codePages;
         std::vector<std::string> found;
     } cases[] = {
-        {{932}, {}},
-        {{1252}, {"link-broken undeclared.htm"}},
+        {{932}, {"link-broken text.htm"}},
+        {{1252}, {"link-broken text.htm", "link-broken undeclared.htm"}},
         {{932, 1252},
-         {"link-broken undeclared.htm 1252", "page-encoding-undeclared undeclared.htm"}},
+         {"link-broken text.htm", "link-broken undeclared.htm 1252", "page-encoding-undeclared undeclared.htm"}},
         {{932, 1252, 1250, 936},
-         {"link-broken undeclared.htm 1250", "link-broken undeclared.htm 1252", "link-broken undeclared.htm 936",
-          "page-encoding-undeclared undeclared.htm"}},
+         {"link-broken text.htm", "link-broken undeclared.htm 1250", "link-broken undeclared.htm 1252",
+          "link-broken undeclared.htm 936", "page-encoding-undeclared undeclared.htm"}},
     };
     for (const Case& c : cases) {
         publisher::Result<publisher::CheckResult> result = publisher::CheckSiteFolder(site.root(), c.codePages);
