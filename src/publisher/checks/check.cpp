@@ -9,6 +9,7 @@
 #include "dry_run.h"
 #include "links.h"
 #include "names.h"
+#include "text.h"
 #include "windows_files.h"
 
 #include <algorithm>
@@ -62,7 +63,12 @@ std::string PageToken(const std::string& fragment) {
     return token;
 }
 
-std::string FolderOf(const std::string& windowsPath) { return windowsPath.substr(0, windowsPath.rfind('\\') + 1); }
+// The folder of an ANSI path, with its backslash, found as the launcher finds
+// its own: the second byte of a character is no backslash.
+std::string FolderOf(std::string windowsPath) {
+    char* slash = LastBackslash(&windowsPath[0]);
+    return windowsPath.substr(0, slash ? size_t(slash - windowsPath.data()) + 1 : 0);
+}
 
 void Nothing(Outcome& outcome, Findings& findings, const char* id, const std::string& path, std::string why,
              const std::string& todo) {

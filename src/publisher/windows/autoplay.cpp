@@ -39,7 +39,10 @@ void DecodeInPlace(IniText& ini, Encoding encoding) {
     ini.length = int(text.size());
 }
 
-bool HasExtension(const std::string& name) {
+// Whether the last part of an ANSI name has a dot, read in the code page as
+// Windows reads it: the second byte of a character can be a backslash.
+bool HasExtension(const std::string& ansi) {
+    std::string name = AnsiToUtf8(ansi);
     size_t slash = name.find_last_of("\\/");
     return name.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
 }

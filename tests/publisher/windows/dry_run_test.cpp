@@ -134,4 +134,19 @@ TEST(DryRun, OutcomesOfSmallSites) {
     }
 }
 
+// In code page 932, ソ is 83 5C: its second byte is no separator, for AutoPlay
+// (the name has no extension, so .exe is added) nor for the launcher's folder.
+TEST(DryRun, AProgramNamedWithASecondByteBackslash) {
+    TempSite site;
+    site.Write("\u30BD.exe", FakeLauncher());
+    site.Write("autorun.inf", "[autorun]\r\nopen=\x83\x5C missing.htm\r\n");
+    publisher::Result<publisher::CheckResult> result = publisher::CheckSiteFolder(site.root(), {932});
+    ASSERT_TRUE(result.ok());
+    Json report = Json::parse(publisher::JsonReport(result.value(), "site"));
+    EXPECT_EQ(report["autoplay"]["program"], "D:\\\u30BD.exe");
+    EXPECT_EQ(report["outcome"]["message"], "C");
+    ASSERT_EQ(report["findings"].size(), 1u) << report.dump(1);
+    EXPECT_EQ(report["findings"][0]["path"], "autorun.inf");
+}
+
 }  // namespace
