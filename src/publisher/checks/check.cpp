@@ -38,9 +38,10 @@ std::string DiscPath(const DiscTree& tree, const std::string& windowsPath) {
     std::string root = tree.folder.string() + "/";
     if (PosixPathOf(windowsPath, &posix) && posix.compare(0, root.size(), root) == 0)
         return DisplayPath(posix.substr(root.size()));
-    std::string written = windowsPath.size() > 3 ? windowsPath.substr(3) : "";
+    // Read in the code page before the backslashes are turned: one can be the second byte of a character.
+    std::string written = windowsPath.size() > 3 ? Shown(windowsPath.substr(3)) : "";
     std::replace(written.begin(), written.end(), '\\', '/');
-    return Shown(written);
+    return written;
 }
 
 // The token of message C, its markup escapes undone.

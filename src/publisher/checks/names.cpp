@@ -57,7 +57,7 @@ std::string Shown(char c) {
 void CheckName(const DiscNode& node, const std::string& path, Findings& findings) {
     const std::string& name = node.name;
     std::string ansi;
-    AnsiForm form = Utf8ToAnsi(name, &ansi);
+    AnsiForm form = Utf8ToAnsi(name, 1252, &ansi);
     if (form == kNotUtf8) {
         findings.Add("name-invalid", path,
                      "The name is not UTF-8, so it has no certain form on the disc; rename it.");
@@ -97,8 +97,9 @@ void CheckFolder(const DiscNode& folder, const std::string& raw, const std::stri
                              "\" for the same file; rename one of them.");
         }
 
+        // The length as a Western Windows counts it, one byte a character.
         std::string ansi;
-        Utf8ToAnsi(child.name, &ansi);
+        Utf8ToAnsi(child.name, 1252, &ansi);
         std::string childWindows = windowsPath + "\\" + ansi;
         if (childWindows.size() > kMaxPath) {
             // Everything below is too long as well; one finding says it.
