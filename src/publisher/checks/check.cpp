@@ -182,22 +182,19 @@ void CheckStartPageNames(const DiscTree& tree, const std::vector<Search>& search
         if (!folder) continue;
         for (const auto& [candidate, page] : StartPageFolders(*folder)) {
             // How the name shows, and in which of the code pages.
-            std::vector<std::pair<std::string, CodePages>> forms;
+            std::vector<TextInCodePages> forms;
             CodePages lacking;
             for (unsigned codePage : search.codePages) {
                 std::string ansi;
                 if (Utf8ToAnsi(candidate->name, codePage, &ansi) != kAnsiLossy) continue;
                 lacking.push_back(codePage);
-                std::string shown = AnsiToUtf8(ansi, codePage);
-                auto form = std::find_if(forms.begin(), forms.end(), [&](const auto& f) { return f.first == shown; });
-                if (form == forms.end()) form = forms.insert(forms.end(), {shown, {}});
-                form->second.push_back(codePage);
+                AddTextIn(forms, AnsiToUtf8(ansi, codePage), codePage);
             }
             if (lacking.empty()) continue;
             std::string seen;
             for (size_t i = 0; i < forms.size(); i++) {
-                seen += (i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") + ("\"" + forms[i].first + "\"");
-                if (forms.size() > 1) seen += " in " + CodePageNumbers(forms[i].second);
+                seen += (i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") + ("\"" + forms[i].text + "\"");
+                if (forms.size() > 1) seen += " in " + CodePageNumbers(forms[i].codePages);
             }
             // One code page of 1252 is the Western Windows that the check knew first.
             std::string outside = lacking == kWesternWindows ? "code page 1252" : CodePageList(lacking);
@@ -314,10 +311,10 @@ void PlayDisc(const DiscTree& tree, Play& play, Findings& findings, std::optiona
 
 // A warning when the readers' Windows do not all do the same with the disc.
 void CheckOutcomesAgree(const std::vector<Play>& plays, Findings& findings) {
-    std::vector<OutcomeGroup> outcomes = OutcomeGroups(plays);
+    std::vector<TextInCodePages> outcomes = OutcomeGroups(plays);
     if (outcomes.size() < 2) return;
     std::string text = "The disc does not do the same on every Windows.";
-    for (const OutcomeGroup& group : outcomes) text += " In " + CodePageList(group.codePages) + ": " + group.sentence;
+    for (const TextInCodePages& group : outcomes) text += " In " + CodePageList(group.codePages) + ": " + group.text;
     findings.Add("outcome-differs", "",
                  text + " A reader's Windows decides which; names in plain ASCII, or in the one code page of all "
                         "the readers, do the same everywhere.");
@@ -343,14 +340,9 @@ std::string OutcomeSentence(const Play& play) {
     return outcome.why;
 }
 
-std::vector<OutcomeGroup> OutcomeGroups(const std::vector<Play>& plays) {
-    std::vector<OutcomeGroup> groups;
-    for (const Play& play : plays) {
-        std::string sentence = OutcomeSentence(play);
-        auto same = std::find_if(groups.begin(), groups.end(), [&](const OutcomeGroup& g) { return g.sentence == sentence; });
-        if (same == groups.end()) same = groups.insert(groups.end(), OutcomeGroup{sentence, {}});
-        same->codePages.push_back(play.codePage);
-    }
+std::vector<TextInCodePages> OutcomeGroups(const std::vector<Play>& plays) {
+    std::vector<TextInCodePages> groups;
+    for (const Play& play : plays) AddTextIn(groups, OutcomeSentence(play), play.codePage);
     return groups;
 }
 

@@ -56,13 +56,9 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope = CheckScope::Every
 // What happens when the disc goes in, in one sentence, texts in Unicode.
 std::string OutcomeSentence(const Play& play);
 
-// The different outcomes, each with the code pages whose Windows give it, in
-// the order of the plays.
-struct OutcomeGroup {
-    std::string sentence;
-    CodePages codePages;
-};
-std::vector<OutcomeGroup> OutcomeGroups(const std::vector<Play>& plays);
+// The different outcomes' sentences, each with the code pages whose Windows
+// give it, in the order of the plays.
+std::vector<TextInCodePages> OutcomeGroups(const std::vector<Play>& plays);
 
 // The disc made of a site folder.
 Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages = kWesternWindows);

@@ -94,8 +94,8 @@ std::string OutcomeText(const CheckResult& result) {
     // On a Western Windows alone, the sentence says it all.
     if (plays.size() == 1 && plays.front().codePage == 1252) return OutcomeSentence(plays.front());
     std::string text;
-    for (const OutcomeGroup& group : OutcomeGroups(plays)) {
-        text += (text.empty() ? "On Windows in " : "\nIn ") + CodePageList(group.codePages) + ": " + group.sentence;
+    for (const TextInCodePages& group : OutcomeGroups(plays)) {
+        text += (text.empty() ? "On Windows in " : "\nIn ") + CodePageList(group.codePages) + ": " + group.text;
     }
     return text;
 }

@@ -166,19 +166,16 @@ bool SameOutcomes(const CheckResult& a, const CheckResult& b) {
 // not the label: the bytes are read in the reader's code page.
 void CheckLabelLine(const std::string& label, const std::string& bytes, unsigned written, const CodePages& codePages,
                     Findings& findings) {
-    std::vector<std::pair<std::string, CodePages>> shown;  // what Explorer shows -> where
+    std::vector<TextInCodePages> shown;  // what Explorer shows, and where
     for (unsigned codePage : codePages) {
         std::string read = AnsiToUtf8(bytes, codePage);
-        if (read == label) continue;
-        auto same = std::find_if(shown.begin(), shown.end(), [&](const auto& s) { return s.first == read; });
-        if (same == shown.end()) same = shown.insert(shown.end(), {read, {}});
-        same->second.push_back(codePage);
+        if (read != label) AddTextIn(shown, read, codePage);
     }
     if (shown.empty()) return;
     std::string where;
     for (size_t i = 0; i < shown.size(); i++) {
-        where += (i == 0 ? "" : i + 1 == shown.size() ? " and " : ", ") + ("\"" + shown[i].first + "\" in " +
-                                                                          CodePageList(shown[i].second));
+        where += (i == 0 ? "" : i + 1 == shown.size() ? " and " : ", ") +
+                 ("\"" + shown[i].text + "\" in " + CodePageList(shown[i].codePages));
     }
     findings.Add("label-changed", "autorun.inf",
                  "autorun.inf holds the label in " + CodePageList({written}) +

@@ -7,6 +7,12 @@
 
 namespace publisher {
 
+void AddTextIn(std::vector<TextInCodePages>& groups, const std::string& text, unsigned codePage) {
+    auto same = std::find_if(groups.begin(), groups.end(), [&](const TextInCodePages& g) { return g.text == text; });
+    if (same == groups.end()) same = groups.insert(groups.end(), TextInCodePages{text, {}});
+    same->codePages.push_back(codePage);
+}
+
 std::string CodePageLabel(unsigned codePage) {
     return std::to_string(codePage) + " (" + CodePageName(codePage) + ")";
 }

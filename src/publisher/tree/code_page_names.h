@@ -10,6 +10,14 @@ namespace publisher {
 // The ANSI code pages of the readers' Windows, in the order given.
 using CodePages = std::vector<unsigned>;
 
+// A text, and the code pages in which it reads so.
+struct TextInCodePages {
+    std::string text;
+    CodePages codePages;
+};
+// Adds the code page to the group of the text, or a group for it at the end.
+void AddTextIn(std::vector<TextInCodePages>& groups, const std::string& text, unsigned codePage);
+
 // "932 (Japanese)".
 std::string CodePageLabel(unsigned codePage);
 
