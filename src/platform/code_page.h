@@ -44,7 +44,7 @@ enum AnsiForm {
 };
 // The name as Windows' A functions return it in the code page: a character
 // that the code page lacks takes Windows' best fit where there is one
-// (e as e for an e with an accent in 932), else '?'; one beyond 16 bits is
+// (é reads as e in 932), else '?'; one beyond 16 bits is
 // two '?', one for each half of its UTF-16 pair.
 AnsiForm Utf8ToAnsi(const std::string& utf8, unsigned codePage, std::string* ansi);
 // The ANSI text as Windows reads it in the code page, as UTF-8: bytes with

@@ -95,13 +95,12 @@ Resolution ResolveUnicode(const std::string& path, std::string* posix, bool* atR
             continue;
         }
         if (!IsValidComponent(part)) return kNotFound;
-        const std::string& name = part;
         struct stat st;
         std::string found;
-        if (lstat((current + name).c_str(), &st) == 0) {
-            found = name;
+        if (lstat((current + part).c_str(), &st) == 0) {
+            found = part;
         } else if (DIR* dir = opendir(current.c_str())) {
-            std::string folded = FoldedName(name);
+            std::string folded = FoldedName(part);
             while (struct dirent* entry = readdir(dir)) {
                 if (FoldedName(entry->d_name) == folded) {
                     found = entry->d_name;
@@ -112,7 +111,7 @@ Resolution ResolveUnicode(const std::string& path, std::string* posix, bool* atR
         }
         if (found.empty()) {
             if (!last) return kNotFound;
-            *posix = current + name;
+            *posix = current + part;
             return kLastMissing;
         }
         current += found;

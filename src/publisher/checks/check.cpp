@@ -130,13 +130,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
 
-// The folder where the launcher looked for its start page, '/'-separated
-// from the root, and the code pages whose Windows made it look there.
-struct Search {
-    std::string folder;
-    CodePages codePages;
-};
-
 // A note when the search took one of several folders.
 void CheckStartPageGuess(const DiscTree& tree, const std::string& launcher, const std::string& launcherFolder,
                          const LauncherRun& run, Findings& findings) {
@@ -174,11 +167,12 @@ void CheckStartPageGuess(const DiscTree& tree, const std::string& launcher, cons
 }
 
 // The names the launcher itself must open: the folders that its search
-// looks into, in each code page whose Windows searched them. One finding
-// per name, for all the code pages that cannot hold it.
-void CheckStartPageNames(const DiscTree& tree, const std::vector<Search>& searches, Findings& findings) {
-    for (const Search& search : searches) {
-        const DiscNode* folder = FolderAt(tree, search.folder);
+// looks into (each '/'-separated from the root, with the code pages whose
+// Windows searched it). One finding per name, for all the code pages that
+// cannot hold it.
+void CheckStartPageNames(const DiscTree& tree, const std::vector<TextInCodePages>& searches, Findings& findings) {
+    for (const TextInCodePages& search : searches) {
+        const DiscNode* folder = FolderAt(tree, search.text);
         if (!folder) continue;
         for (const auto& [candidate, page] : StartPageFolders(*folder)) {
             // How the name shows, and in which of the code pages.
@@ -198,7 +192,7 @@ void CheckStartPageNames(const DiscTree& tree, const std::vector<Search>& search
             }
             // One code page of 1252 is the Western Windows that the check knew first.
             std::string outside = lacking == kWesternWindows ? "code page 1252" : CodePageList(lacking);
-            findings.Add("name-not-ansi", DisplayPath(JoinPath(search.folder, candidate->name)),
+            findings.Add("name-not-ansi", DisplayPath(JoinPath(search.text, candidate->name)),
                          "The name has characters outside " + outside + ", so the launcher sees it as " + seen +
                              " and cannot open the " + page + " in it; rename it.");
         }
@@ -349,11 +343,12 @@ std::vector<TextInCodePages> OutcomeGroups(const std::vector<Play>& plays) {
 CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& codePages) {
     CheckResult result;
     std::vector<CodePageFindings> runs;
-    std::vector<Search> searches;
+    std::vector<TextInCodePages> searches;  // where the launcher looked for its start page
+    const CodePages& readers = codePages.empty() ? kWesternWindows : codePages;
     {
         MappedDisc disc(tree.folder);
         unsigned before = AnsiCodePage();
-        for (unsigned codePage : codePages.empty() ? kWesternWindows : codePages) {
+        for (unsigned codePage : readers) {
             SetAnsiCodePage(codePage);
             Play play;
             play.codePage = codePage;
@@ -362,11 +357,7 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
             PlayDisc(tree, play, run.findings, searched);
             result.plays.push_back(std::move(play));
             runs.push_back(std::move(run));
-            if (!searched) continue;
-            auto search = std::find_if(searches.begin(), searches.end(),
-                                       [&](const Search& s) { return s.folder == *searched; });
-            if (search == searches.end()) search = searches.insert(searches.end(), Search{*searched, {}});
-            search->codePages.push_back(codePage);
+            if (searched) AddTextIn(searches, *searched, codePage);
         }
         SetAnsiCodePage(before);
     }
@@ -375,7 +366,7 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
     CheckOutcomesAgree(result.plays, result.findings);
     CheckNames(tree, result.findings);
     CheckTree(tree, result.findings);
-    if (scope == CheckScope::Everything) CheckLinks(tree, result.findings, codePages.empty() ? kWesternWindows : codePages);
+    if (scope == CheckScope::Everything) CheckLinks(tree, result.findings, readers);
     return result;
 }
 

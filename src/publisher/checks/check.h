@@ -32,7 +32,6 @@ struct Play {
     Outcome outcome;
 };
 
-const CodePages kWesternWindows{1252};
 
 struct CheckResult {
     std::vector<Play> plays;  // one per code page checked, in the order given

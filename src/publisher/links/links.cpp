@@ -135,7 +135,12 @@ struct Reading {
     std::string bytes;                            // a legacy source's, to read again
     std::map<std::string, PageLinks> byEncoding;  // "" for a source with an encoding of its own
 };
-using SourceCache = std::unordered_map<std::string, Reading>;  // by raw path
+// By kind and raw path: a file can be linked both as a page and as a stylesheet.
+using SourceCache = std::unordered_map<std::string, Reading>;
+
+Reading& CachedReading(SourceCache& cache, const std::string& path, bool stylesheet) {
+    return cache[(stylesheet ? "css\n" : "html\n") + path];
+}
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -281,7 +286,7 @@ void ReadSources(const DiscTree& tree, std::vector<Source>& sources, bool styles
     // The cache's entries are made here, so that each worker writes only its own.
     std::vector<std::pair<const Source*, Reading*>> work;
     for (const Source& source : sources) {
-        Reading& reading = cache[source.path];
+        Reading& reading = CachedReading(cache, source.path, stylesheets);
         if (!reading.done || (reading.legacy && !reading.byEncoding.count(legacyEncoding)))
             work.emplace_back(&source, &reading);
     }
@@ -295,7 +300,7 @@ void ReadSources(const DiscTree& tree, std::vector<Source>& sources, bool styles
     read();
     for (std::thread& thread : threads) thread.join();
     for (Source& source : sources) {
-        Reading& reading = cache[source.path];
+        Reading& reading = CachedReading(cache, source.path, stylesheets);
         source.failure = reading.failure;
         source.legacy = reading.legacy;
         if (reading.failure.empty()) source.links = &reading.byEncoding[reading.legacy ? legacyEncoding : ""];
@@ -315,7 +320,7 @@ public:
         ReadSources(tree_, pages, false, legacyEncoding_, cache_);
         for (Source& page : pages) {
             if (page.failure.empty()) pageAt_[page.path] = &page;
-            if (page.legacy) legacy_.push_back(page.path);
+            if (page.legacy) legacyPages_.push_back(page);
         }
         for (const Source& page : pages) CheckSource(page);
         // The stylesheets that the pages load, and those that they import in turn.
@@ -324,7 +329,7 @@ public:
             stylesheets_.clear();
             ReadSources(tree_, round, true, legacyEncoding_, cache_);
             for (const Source& stylesheet : round) {
-                if (stylesheet.legacy) legacy_.push_back(stylesheet.path);
+                if (stylesheet.legacy) legacyStylesheets_.push_back(stylesheet);
                 CheckSource(stylesheet);
             }
         }
@@ -337,7 +342,8 @@ public:
     }
 
     // The sources read in the code page's legacy encoding.
-    const std::vector<std::string>& Legacy() const { return legacy_; }
+    const std::vector<Source>& LegacyPages() const { return legacyPages_; }
+    const std::vector<Source>& LegacyStylesheets() const { return legacyStylesheets_; }
     // True when a path's escapes were read in the ANSI code page.
     bool ReadAnsiPath() const { return readAnsiPath_; }
 
@@ -487,7 +493,7 @@ private:
     std::string legacyEncoding_;
     SourceCache& cache_;
     Findings& findings_;
-    std::vector<std::string> legacy_;
+    std::vector<Source> legacyPages_, legacyStylesheets_;
     bool readAnsiPath_ = false;
     std::unordered_map<std::string, const Source*> pageAt_;
     std::vector<Source> stylesheets_;
@@ -502,31 +508,31 @@ namespace {
 
 // One check, and the code pages it holds for.
 struct Variant {
-    CodePages codePages;
-    Findings findings;
-    std::vector<std::string> legacy;  // the sources it read in its code page's legacy encoding
+    CodePageFindings found;
+    std::vector<Source> legacyPages, legacyStylesheets;  // read in its code page's legacy encoding
     bool readAnsiPath = false;
+
+    std::string Encoding() const { return LegacyEncoding(found.codePages.front()); }
+    bool DependsOnCodePage() const { return !legacyPages.empty() || !legacyStylesheets.empty() || readAnsiPath; }
 };
 
 // True when a check in `encoding` would read every legacy source of the
 // variant's check as it did, and so find what it found.
 bool ReadsAlike(const Variant& variant, const std::string& encoding, SourceCache& cache) {
     if (variant.readAnsiPath) return false;
-    const std::string done = LegacyEncoding(variant.codePages.front());
-    for (const std::string& path : variant.legacy) {
-        Reading& reading = cache[path];
-        if (!(reading.byEncoding[encoding] == reading.byEncoding[done])) return false;
+    for (bool stylesheets : {false, true}) {
+        for (const Source& source : stylesheets ? variant.legacyStylesheets : variant.legacyPages) {
+            Reading& reading = CachedReading(cache, source.path, stylesheets);
+            if (!(reading.byEncoding[encoding] == reading.byEncoding[variant.Encoding()])) return false;
+        }
     }
     return true;
 }
 
-// The legacy sources of the first check read in another encoding, in parallel.
-void ReadAgain(const DiscTree& tree, const Variant& first, const std::string& encoding, SourceCache& cache) {
-    std::vector<Source> pages, stylesheets;
-    tree.Walk([&](const DiscNode& node, const std::string& path) {
-        if (std::find(first.legacy.begin(), first.legacy.end(), path) != first.legacy.end())
-            (IsPage(node) ? pages : stylesheets).push_back(Source{&node, path, nullptr, {}, false});
-    });
+// The legacy sources of a check read in another encoding, in parallel; those
+// read in it already are not read again.
+void ReadAgain(const DiscTree& tree, const Variant& variant, const std::string& encoding, SourceCache& cache) {
+    std::vector<Source> pages = variant.legacyPages, stylesheets = variant.legacyStylesheets;
     ReadSources(tree, pages, false, encoding, cache);
     ReadSources(tree, stylesheets, true, encoding, cache);
 }
@@ -537,26 +543,25 @@ void ReadAgain(const DiscTree& tree, const Variant& first, const std::string& en
 void CheckUndeclaredPages(const std::vector<Variant>& variants, SourceCache& cache, Findings& findings) {
     std::set<std::string> pages;
     for (const Variant& variant : variants) {
-        for (const std::string& path : variant.legacy) {
-            if (EndsWithIgnoringCase(path, ".htm") || EndsWithIgnoringCase(path, ".html")) pages.insert(path);
-        }
+        for (const Source& page : variant.legacyPages) pages.insert(page.path);
     }
     for (const std::string& page : pages) {
-        Reading& reading = cache[page];
-        const PageLinks& first = reading.byEncoding[LegacyEncoding(variants.front().codePages.front())];
+        Reading& reading = CachedReading(cache, page, false);
+        const PageLinks& first = reading.byEncoding[variants.front().Encoding()];
         bool differ = std::any_of(variants.begin() + 1, variants.end(), [&](const Variant& v) {
-            return !(reading.byEncoding[LegacyEncoding(v.codePages.front())] == first);
+            return !(reading.byEncoding[v.Encoding()] == first);
         });
         if (!differ) continue;
         std::string shown = DisplayPath(page);
         CodePages whole;
         std::string encoding;
         for (const Variant& variant : variants) {
-            bool broken = std::any_of(variant.findings.All().begin(), variant.findings.All().end(),
+            const std::vector<Finding>& found = variant.found.findings.All();
+            bool broken = std::any_of(found.begin(), found.end(),
                                       [&](const Finding& f) { return f.path == shown && f.id == "link-broken"; });
             if (broken) continue;
-            whole.insert(whole.end(), variant.codePages.begin(), variant.codePages.end());
-            if (encoding.empty()) encoding = LegacyEncoding(variant.codePages.front());
+            whole.insert(whole.end(), variant.found.codePages.begin(), variant.found.codePages.end());
+            if (encoding.empty()) encoding = variant.Encoding();
         }
         std::string message =
             "The page declares no encoding and is not UTF-8, so each reader's browser reads it in the legacy "
@@ -579,37 +584,38 @@ void CheckLinks(const DiscTree& tree, Findings& findings, const CodePages& codeP
     SourceCache cache;
     std::vector<Variant> variants;
     auto check = [&](unsigned codePage) {
-        Variant variant{{codePage}, {}, {}, false};
-        LinkChecker checker(tree, index, codePage, cache, variant.findings);
+        Variant variant{{{codePage}, {}}, {}, {}, false};
+        LinkChecker checker(tree, index, codePage, cache, variant.found.findings);
         checker.Check(pages);
-        variant.legacy = checker.Legacy();
+        variant.legacyPages = checker.LegacyPages();
+        variant.legacyStylesheets = checker.LegacyStylesheets();
         variant.readAnsiPath = checker.ReadAnsiPath();
         variants.push_back(std::move(variant));
     };
-    const CodePages& each = codePages.empty() ? CodePages{1252} : codePages;
+    const CodePages& each = codePages.empty() ? kWesternWindows : codePages;
     check(each.front());
     // Only the legacy sources and paths read in the ANSI code page depend on
     // it; without them the first check holds for every code page.
-    if (each.size() == 1 || (variants.front().legacy.empty() && !variants.front().readAnsiPath)) {
-        for (const Finding& finding : variants.front().findings.All()) findings.Add(finding);
-        return;
-    }
-    for (size_t i = 1; i < each.size(); i++) {
-        std::string encoding = LegacyEncoding(each[i]);
-        ReadAgain(tree, variants.front(), encoding, cache);
-        auto alike = std::find_if(variants.begin(), variants.end(),
-                                  [&](const Variant& v) { return ReadsAlike(v, encoding, cache); });
-        if (alike != variants.end()) {
-            alike->codePages.push_back(each[i]);
-        } else {
-            check(each[i]);
+    if (each.size() > 1 && variants.front().DependsOnCodePage()) {
+        for (size_t i = 1; i < each.size(); i++) {
+            std::string encoding = LegacyEncoding(each[i]);
+            for (const Variant& variant : variants) ReadAgain(tree, variant, encoding, cache);
+            auto alike = std::find_if(variants.begin(), variants.end(),
+                                      [&](const Variant& v) { return ReadsAlike(v, encoding, cache); });
+            if (alike != variants.end()) {
+                alike->found.codePages.push_back(each[i]);
+            } else {
+                check(each[i]);
+            }
         }
     }
+    Findings undeclared;
+    if (variants.size() > 1) CheckUndeclaredPages(variants, cache, undeclared);
     std::vector<CodePageFindings> runs;
-    for (const Variant& variant : variants) runs.push_back(CodePageFindings{variant.codePages, variant.findings});
+    for (Variant& variant : variants) runs.push_back(std::move(variant.found));
     Findings merged = MergeCodePages(runs);
     for (const Finding& finding : merged.All()) findings.Add(finding);
-    if (variants.size() > 1) CheckUndeclaredPages(variants, cache, findings);
+    for (const Finding& finding : undeclared.All()) findings.Add(finding);
 }
 
 }  // namespace publisher

@@ -30,7 +30,7 @@ LinkTarget ResolveLink(std::string_view url, const std::string& folder);
 // checks all their links, as browsers read them on Windows of each code page
 // (the ANSI code pages of the readers). What depends on the code page, the
 // pages that declare no encoding, is read and checked again for each.
-void CheckLinks(const DiscTree& tree, Findings& findings, const CodePages& codePages = {1252});
+void CheckLinks(const DiscTree& tree, Findings& findings, const CodePages& codePages = kWesternWindows);
 
 }  // namespace publisher
 

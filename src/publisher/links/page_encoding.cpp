@@ -5,7 +5,8 @@
 
 #include <iconv.h>
 
-#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstring>
 
 namespace publisher {

@@ -9,6 +9,8 @@ namespace publisher {
 
 // The ANSI code pages of the readers' Windows, in the order given.
 using CodePages = std::vector<unsigned>;
+// Windows in Western Europe and the Americas, which a check is for unless told otherwise.
+const CodePages kWesternWindows{1252};
 
 // A text, and the code pages in which it reads so.
 struct TextInCodePages {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,24 @@ TEST(Links, EveryKindOfLink) {
         const publisher::Finding& f = findings.All()[i];
         EXPECT_TRUE(matched[i]) << "unexpected: " << f.id << " " << f.path << ": " << f.message;
     }
+}
+
+// A file that one link opens as a page and another loads as a stylesheet is
+// read as each: its url() as a stylesheet's, its <a> as a page's.
+TEST(Links, AFileLinkedAsPageAndAsStylesheetIsReadAsEach) {
+    TempSite site;
+    site.Write("index.htm", "<link rel=stylesheet href=\"both.htm\"><a href=\"both.htm\">page</a>");
+    site.Write("both.htm", "a { background: url(gone.gif) }\n<a href=\"gone.htm\">x</a>");
+    publisher::Result<publisher::DiscTree> tree = publisher::ReadFolderTree(site.root());
+    ASSERT_TRUE(tree.ok());
+    publisher::Findings findings;
+    publisher::CheckLinks(tree.value(), findings);
+    std::vector<std::string> broken;
+    for (const publisher::Finding& f : findings.All()) {
+        if (f.id == "link-broken") broken.push_back(f.target + " " + f.path + ":" + std::to_string(f.line));
+    }
+    std::sort(broken.begin(), broken.end());
+    EXPECT_EQ(broken, (std::vector<std::string>{"gone.gif both.htm:1", "gone.htm both.htm:2"}));
 }
 
 }  // namespace
