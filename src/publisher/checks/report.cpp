@@ -4,9 +4,11 @@
 #include "code_page.h"
 #include "code_page_names.h"
 #include "display_path.h"
+#include "problems.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -16,16 +18,6 @@ namespace publisher {
 namespace {
 
 const char* Browser(const Outcome& outcome) { return outcome.useIE ? "ie" : "default"; }
-
-// 1234567 as "1,234,567".
-std::string Number(std::size_t n) {
-    std::string digits = std::to_string(n), grouped;
-    for (std::size_t i = 0; i < digits.size(); i++) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-        grouped += digits[i];
-    }
-    return grouped;
-}
 
 // "warning[link-broken]: the problem's sentence", as compilers head theirs.
 std::string Headline(const Problem& problem, bool colour) {
@@ -57,7 +49,54 @@ std::string Places(const Problem& problem) {
     return text + "\n";
 }
 
+// Every place on a line of its own, with its own sentence.
+std::string EveryPlace(const Problem& problem) {
+    std::string text;
+    for (const Finding* place : problem.places) {
+        if (problem.places.size() == 1 && place->path.empty()) break;
+        text += "  --> " + (place->path.empty() ? "" : place->path + ": ") + place->message + "\n";
+    }
+    return text;
+}
+
+// Per id, as linters end: how many causes, and how many occurrences they
+// have, in columns.
+std::string CountsPerId(const std::vector<Problem>& problems) {
+    struct Count {
+        std::string id;
+        std::size_t causes = 0, occurrences = 0;
+    };
+    std::vector<Count> counts;
+    for (const Problem& problem : problems) {
+        if (counts.empty() || counts.back().id != problem.id) counts.push_back(Count{problem.id});
+        counts.back().causes++;
+        counts.back().occurrences += problem.places.size();
+    }
+    std::size_t causesWidth = 0, occurrencesWidth = 0;
+    for (const Count& count : counts) {
+        causesWidth = std::max(causesWidth, Counted(count.causes, "", "").size());
+        occurrencesWidth = std::max(occurrencesWidth, Counted(count.occurrences, "", "").size());
+    }
+    auto column = [](std::size_t n, std::size_t width, const char* one, const char* many, std::size_t nounWidth) {
+        std::string number = Counted(n, "", "");
+        std::string noun = n == 1 ? one : many;
+        return std::string(width - number.size(), ' ') + number + noun + std::string(nounWidth - noun.size(), ' ');
+    };
+    std::string text;
+    for (const Count& count : counts) {
+        text += column(count.causes, causesWidth, "cause", "causes", 6) + "  " +
+                column(count.occurrences, occurrencesWidth, "occurrence", "occurrences", 11) + "  " + count.id + "\n";
+    }
+    return text;
+}
+
 using Json = nlohmann::ordered_json;
+
+Json Shown(const std::vector<std::string>& paths) {
+    Json shown = Json::array();
+    for (const std::string& path : paths) shown.push_back(DisplayPath(path));
+    return shown;
+}
 
 // One code page's outcome: the page and browser, the help page's message and
 // fragment, or why nothing starts; ANSI texts decoded from its code page.
@@ -85,10 +124,6 @@ Json OutcomeJson(const Play& play) {
 
 }  // namespace
 
-std::string Counted(std::uint64_t n, const char* one, const char* many) {
-    return Number(std::size_t(n)) + " " + (n == 1 ? one : many);
-}
-
 std::string OutcomeText(const CheckResult& result) {
     const std::vector<Play>& plays = result.plays;
     // On a Western Windows alone, the sentence says it all.
@@ -102,7 +137,7 @@ std::string OutcomeText(const CheckResult& result) {
 
 std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
     std::string text = OutcomeText(result) + "\n";
-    std::vector<Problem> problems = result.findings.Problems();
+    std::vector<Problem> problems = ProblemsOf(result.findings);
     std::size_t counts[3] = {0, 0, 0};
     for (const Problem& problem : problems) counts[int(problem.severity)]++;
     for (std::size_t i = 0; i < problems.size(); i++) {
@@ -116,23 +151,21 @@ std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
             while (i + 1 < problems.size() && problems[i + 1].id == problem.id) more++, i++;
             text += Headline(problem, colour);
             const Finding& first = *problem.places.front();
-            if (problem.target.empty() && !first.path.empty()) text += " --> " + Place(first);
+            if (problem.targets.empty() && !first.path.empty()) text += " --> " + Place(first);
             if (more > 0) text += " " + Counted(more, "more note", "more notes") + " like it; --verbose lists them.";
             text += "\n";
             continue;
         }
-        text += Headline(problem, colour) + "\n" + Places(problem);
+        text += Headline(problem, colour) + "\n" + (verbose ? EveryPlace(problem) : Places(problem));
     }
     if (problems.empty()) return text + "\nNo findings.\n";
+    text += "\n" + CountsPerId(problems);  // the summary line right below
     std::vector<std::string> parts;
     if (counts[0] > 0) parts.push_back(Counted(counts[0], "error", "errors"));
     if (counts[1] > 0) parts.push_back(Counted(counts[1], "warning", "warnings"));
     if (counts[2] > 0) parts.push_back(Counted(counts[2], "note", "notes"));
-    std::string summary;
-    for (std::size_t i = 0; i < parts.size(); i++) {
-        summary += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    }
-    return text + "\n" + (counts[0] == 0 ? "No errors: " + summary : summary) + ".\n";
+    std::string summary = FirstFew(parts, parts.size());
+    return text + (counts[0] == 0 ? "No errors: " + summary : summary) + ".\n";
 }
 
 std::string JsonReport(const CheckResult& result, const std::string& path) {
@@ -165,11 +198,13 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
         findings.push_back(std::move(finding));
     }
     report["findings"] = std::move(findings);
-    // The same findings, one entry per problem with all its places.
+    // The same findings, one entry per cause with all its places.
     Json problems = Json::array();
-    for (const Problem& p : result.findings.Problems()) {
-        Json problem{{"severity", SeverityName(p.severity)}, {"id", p.id}};
-        if (!p.target.empty()) problem["target"] = DisplayPath(p.target);
+    for (const Problem& p : ProblemsOf(result.findings)) {
+        Json problem{{"severity", SeverityName(p.severity)}, {"id", p.id}, {"kind", CauseKindName(p.kind)}};
+        if (!p.cause.empty()) problem["cause"] = DisplayPath(p.cause);
+        if (!p.folders.empty()) problem["folders"] = Shown(p.folders);
+        problem["targets"] = Shown(p.targets);
         if (!p.codePages.empty()) problem["code_pages"] = p.codePages;
         problem["message"] = DisplayPath(p.message);
         problem["pages"] = p.pages;
@@ -177,6 +212,7 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
         for (const Finding* f : p.places) {
             Json place{{"path", DisplayPath(f->path)}};
             if (f->line > 0) place["line"] = f->line;
+            if (p.targets.size() > 1) place["target"] = DisplayPath(f->target);
             places.push_back(std::move(place));
         }
         problem["places"] = std::move(places);

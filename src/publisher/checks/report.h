@@ -4,14 +4,11 @@
 #define ONDRELLE_PUBLISHER_REPORT_H
 
 #include "check.h"
+#include "display_path.h"
 
-#include <cstdint>
 #include <string>
 
 namespace publisher {
-
-// "1 file", "1,234 files": a count, its thousands grouped, with its noun.
-std::string Counted(std::uint64_t n, const char* one, const char* many);
 
 // What happens when the disc goes in, in one sentence; on Windows of several
 // code pages, a line for each group of them that agree.

@@ -147,12 +147,6 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-std::string WindowsForm(const std::string& path) {
-    std::string shown = "D:\\" + DisplayPath(path);
-    std::replace(shown.begin(), shown.end(), '/', '\\');
-    return shown;
-}
-
 // The link as its page writes it.
 std::string Quoted(const PageLink& link) {
     if (link.attribute == "url") return "url(\"" + link.url + "\")";
@@ -210,6 +204,7 @@ LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
             start = slash + 1;
         }
     }
+    size_t above = 0;  // levels above the root that the path has climbed
     for (size_t start = 0; start < path.size();) {
         size_t slash = path.find('/', start);
         if (slash == std::string::npos) slash = path.size();
@@ -218,16 +213,20 @@ LinkTarget ResolveLink(std::string_view rawUrl, const std::string& folder) {
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (parts.empty()) {
-                target.kind = LinkTarget::Kind::Outside;
-                target.why = "above the disc's root";
-                return target;
+                above++;
+            } else {
+                parts.pop_back();
             }
-            parts.pop_back();
             continue;
         }
         parts.push_back(part);
     }
     target.kind = LinkTarget::Kind::Disc;
+    if (above > 0) {
+        target.kind = LinkTarget::Kind::Outside;
+        target.why = "above the disc's root";
+        for (size_t i = 0; i < above; i++) target.path += i == 0 ? ".." : "/..";
+    }
     for (const std::string& part : parts) target.path += (target.path.empty() ? "" : "/") + part;
     return target;
 }
@@ -422,7 +421,8 @@ private:
                                        "to the page instead.",
                                    At(link) + " is " + target.why +
                                        ", which does not lead onto the disc wherever it is inserted; link "
-                                       "relative to the page instead.");
+                                       "relative to the page instead.",
+                                   target.path.empty() ? CauseKind::File : CauseKind::AboveRoot, target.path);
                 return;
             case LinkTarget::Kind::Disc:
                 break;
@@ -442,11 +442,13 @@ private:
                                           "refuse from a disc; load it as a classic script, or bundle it.");
         }
         if (!entry && !target.path.empty()) {
+            std::string folder = MissingFolder(target.path);
             findings_.AddPlace("link-broken", shown, link.line, target.path,
                                WindowsForm(target.path) + " is not on the disc; correct the links to it or add the "
                                                           "file.",
                                At(link) + " names " + WindowsForm(target.path) +
-                                   ", which is not on the disc; correct the link or add the file.");
+                                   ", which is not on the disc; correct the link or add the file.",
+                               folder.empty() ? CauseKind::File : CauseKind::Folder, folder);
             return;
         }
         if (entry && entry->path != target.path) {
@@ -483,8 +485,20 @@ private:
                                page + " has no anchor \"" + anchor + "\" (as id= or name=); add it or correct the "
                                       "links to it.",
                                At(link) + ": " + page + " has no anchor \"" + anchor +
-                                   "\" (as id= or name=); add it or correct the link.");
+                                   "\" (as id= or name=); add it or correct the link.",
+                               CauseKind::Anchors, targetPage->second->path);
         }
+    }
+
+    // The highest folder on the way to a missing file that is not on the
+    // disc either; "" when the file's folder is.
+    std::string MissingFolder(const std::string& path) const {
+        for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+            const Entry* folder = index_.Find(path.substr(0, slash));
+            if (!folder) return path.substr(0, slash);
+            if (folder->node->kind != NodeKind::Folder) return "";
+        }
+        return "";
     }
 
     const DiscTree& tree_;

@@ -20,7 +20,9 @@ namespace publisher {
 // "" for the root), after its <base> if any.
 struct LinkTarget {
     enum class Kind { Ignored, External, Outside, Disc } kind = Kind::Ignored;
-    std::string path;      // Disc: '/'-separated from the root, percent escapes decoded
+    // Disc: '/'-separated from the root, percent escapes decoded; Outside
+    // above the root: the same from the root, "../libs/index.html".
+    std::string path;
     std::string fragment;  // decoded; empty for none
     std::string why;       // Outside: what it is
 };

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <iterator>
 #include <map>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace publisher {
 
@@ -68,6 +66,15 @@ Severity SeverityOf(std::string_view id) {
     std::abort();
 }
 
+bool IsFindingId(std::string_view id) {
+    return std::any_of(std::begin(kIds), std::end(kIds), [&](const IdSeverity& known) { return id == known.id; });
+}
+
+std::size_t RankOf(std::string_view id) {
+    return std::size_t(std::find_if(std::begin(kIds), std::end(kIds), [&](const IdSeverity& k) { return id == k.id; }) -
+                       std::begin(kIds));
+}
+
 const char* SeverityName(Severity severity) {
     switch (severity) {
         case Severity::Error: return "error";
@@ -78,52 +85,28 @@ const char* SeverityName(Severity severity) {
 }
 
 void Findings::Add(std::string_view id, std::string path, std::string message) {
-    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), "", 0, "", {}});
+    all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), "", 0, "", {},
+                           CauseKind::File, ""});
 }
 
 void Findings::Add(Finding finding) { all_.push_back(std::move(finding)); }
 
 void Findings::AddPlace(std::string_view id, std::string path, unsigned line, std::string target,
-                        std::string problem, std::string message) {
+                        std::string problem, std::string message, CauseKind causeKind, std::string cause) {
     all_.push_back(Finding{SeverityOf(id), std::string(id), std::move(path), std::move(message), std::move(target),
-                           line, std::move(problem), {}});
+                           line, std::move(problem), {}, causeKind, std::move(cause)});
 }
 
 bool Findings::HasErrors() const {
     return std::any_of(all_.begin(), all_.end(), [](const Finding& f) { return f.severity == Severity::Error; });
 }
 
-std::vector<Problem> Findings::Problems() const {
-    std::vector<Problem> problems;
-    std::unordered_map<std::string, std::size_t> shared;  // id, target and code pages -> problem
+Findings Findings::Without(const std::vector<std::string>& ids) const {
+    Findings kept;
     for (const Finding& f : all_) {
-        if (!f.target.empty()) {
-            std::string key = f.id + '\n' + f.target;
-            for (unsigned codePage : f.codePages) key += '\n' + std::to_string(codePage);
-            auto [at, fresh] = shared.emplace(key, problems.size());
-            if (!fresh) {
-                problems[at->second].places.push_back(&f);
-                continue;
-            }
-        }
-        problems.push_back(
-            Problem{f.severity, f.id, f.target, f.codePages, f.problem.empty() ? f.message : f.problem, {&f}, 0});
+        if (std::find(ids.begin(), ids.end(), f.id) == ids.end()) kept.Add(f);
     }
-    for (Problem& problem : problems) {
-        std::unordered_set<std::string_view> paths;
-        for (const Finding* place : problem.places) paths.insert(place->path);
-        problem.pages = paths.size();
-    }
-    auto rank = [](const std::string& id) {
-        return std::find_if(std::begin(kIds), std::end(kIds), [&](const IdSeverity& k) { return id == k.id; }) -
-               std::begin(kIds);
-    };
-    std::stable_sort(problems.begin(), problems.end(), [&](const Problem& a, const Problem& b) {
-        if (a.severity != b.severity) return a.severity < b.severity;
-        if (a.id != b.id) return rank(a.id) < rank(b.id);
-        return a.places.front()->path < b.places.front()->path;
-    });
-    return problems;
+    return kept;
 }
 
 std::vector<Finding> Findings::Sorted() const {

@@ -12,6 +12,12 @@ namespace publisher {
 
 enum class Severity { Error, Warning, Note };
 
+// What many findings can have as their one cause: a file (a link's target,
+// or the place itself), a folder that is missing, a folder above the disc's
+// root that links lead to, a page's missing anchors, or one of these missed
+// alike in sibling folders.
+enum class CauseKind { File, Folder, AboveRoot, Anchors, Siblings };
+
 struct Finding {
     Severity severity;
     std::string id;
@@ -24,22 +30,17 @@ struct Finding {
     std::string problem;  // the sentence for every place of this id and target
     // The code pages checked in which it holds, when not in all of them.
     std::vector<unsigned> codePages;
-};
-
-// The places of one problem: one finding that stands alone, or every
-// finding with the same id, target and code pages.
-struct Problem {
-    Severity severity;
-    std::string id;
-    std::string target;
-    std::vector<unsigned> codePages;      // as its places have them
-    std::string message;                  // the problem's own sentence
-    std::vector<const Finding*> places;   // in the order found
-    std::size_t pages = 0;                // distinct paths among the places
+    // What its places have in common beyond the target: the cause that a
+    // publisher mends. File: the target itself.
+    CauseKind causeKind = CauseKind::File;
+    std::string cause;  // Folder: the missing folder; AboveRoot: "../libs"; Anchors: the page
 };
 
 // Every id there is, with its severity; an id not in the table is a bug.
 Severity SeverityOf(std::string_view id);
+bool IsFindingId(std::string_view id);
+// Where the id stands in the report among those of its severity.
+std::size_t RankOf(std::string_view id);
 const char* SeverityName(Severity severity);
 
 class Findings {
@@ -47,14 +48,13 @@ public:
     void Add(std::string_view id, std::string path, std::string message);
     // A place of a problem that others may share: the same id and target.
     void AddPlace(std::string_view id, std::string path, unsigned line, std::string target, std::string problem,
-                  std::string message);
+                  std::string message, CauseKind causeKind = CauseKind::File, std::string cause = "");
     void Add(Finding finding);
     bool HasErrors() const;
     // Errors, then warnings, then notes; by path within each, stable.
     std::vector<Finding> Sorted() const;
-    // Errors, then warnings, then notes; by id, then where each is first found.
-    // The problems point into this object.
-    std::vector<Problem> Problems() const;
+    // The findings without those of these ids.
+    Findings Without(const std::vector<std::string>& ids) const;
     const std::vector<Finding>& All() const { return all_; }
 
 private:

@@ -1,0 +1,255 @@
+// The findings grouped by cause, and each cause's sentence.
+#include "problems.h"
+
+#include "display_path.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace publisher {
+
+namespace {
+
+std::vector<std::string> Parts(const std::string& path) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    return parts;
+}
+
+std::string Joined(const std::vector<std::string>& parts, size_t from, size_t to) {
+    std::string path;
+    for (size_t i = from; i < to; i++) path += (i == from ? "" : "/") + parts[i];
+    return path;
+}
+
+// "libs/x.html" as Windows writes it below a folder: "libs\x.html".
+std::string Backslashed(const std::string& raw) {
+    std::string shown = DisplayPath(raw);
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    return shown;
+}
+
+// Where links leave the disc: the folder (or file) right above the root
+// that "../../libs/x/y.html" reaches, "../../libs".
+std::string AboveRootHead(const std::string& path) {
+    size_t at = 0;
+    while (path.compare(at, 3, "../") == 0) at += 3;
+    size_t slash = path.find('/', at);
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+std::string CauseOf(const Finding& f) {
+    switch (f.causeKind) {
+        case CauseKind::File: return f.target;
+        case CauseKind::AboveRoot: return AboveRootHead(f.cause);
+        default: return f.cause;
+    }
+}
+
+// What a place adds to its cause: its target, or above the root the path it reaches.
+const std::string& TargetOf(const Finding& f) { return f.causeKind == CauseKind::AboveRoot ? f.cause : f.target; }
+
+std::string CodePagesKey(const std::vector<unsigned>& codePages) {
+    std::string key;
+    for (unsigned codePage : codePages) key += std::to_string(codePage) + ',';
+    return key;
+}
+
+std::string KeyOf(const Finding& f) {
+    return f.id + '\n' + char('0' + int(f.causeKind)) + '\n' + CauseOf(f) + '\n' + CodePagesKey(f.codePages);
+}
+
+// The targets and pages of a problem's places.
+void Tally(Problem& problem) {
+    std::unordered_set<std::string_view> targets, paths;
+    problem.targets.clear();
+    for (const Finding* place : problem.places) {
+        const std::string& target = TargetOf(*place);
+        if (!target.empty() && targets.insert(target).second) problem.targets.push_back(target);
+        paths.insert(place->path);
+    }
+    problem.pages = paths.size();
+}
+
+// What follows `prefix` + "/" in each path, as shown below it.
+std::vector<std::string> Below(const std::vector<std::string>& paths, const std::string& prefix) {
+    std::vector<std::string> shown;
+    for (const std::string& path : paths) shown.push_back(Backslashed(path.substr(prefix.size() + 1)));
+    return shown;
+}
+
+std::vector<std::string> QuotedAnchors(const Problem& problem) {
+    std::vector<std::string> anchors;
+    std::unordered_set<std::string> seen;
+    for (const std::string& target : problem.targets) {
+        std::string anchor = "\"" + DisplayPath(target.substr(target.find('#') + 1)) + "\"";
+        if (seen.insert(anchor).second) anchors.push_back(anchor);
+    }
+    return anchors;
+}
+
+std::string MissingAnchors(const std::vector<std::string>& anchors) {
+    if (anchors.size() == 1) return "has no anchor " + anchors.front() + " (as id= or name=)";
+    return "has none of the " + Counted(anchors.size(), "anchor", "anchors") + " that links name (" +
+           FirstFew(anchors) + ") as id= or name=";
+}
+
+std::string Sentence(const Problem& problem) {
+    const Finding& first = *problem.places.front();
+    switch (problem.kind) {
+        case CauseKind::Folder:
+            return WindowsForm(problem.cause) + "\\ is not on the disc, and links name " +
+                   Counted(problem.targets.size(), "file", "files") + " in it (" +
+                   FirstFew(Below(problem.targets, problem.cause)) + "); add the folder, or correct the links to it.";
+        case CauseKind::AboveRoot: {
+            bool folder = std::any_of(problem.targets.begin(), problem.targets.end(),
+                                      [&](const std::string& t) { return t != problem.cause; });
+            std::string name = Backslashed(problem.cause.substr(problem.cause.rfind('/') + 1)) + (folder ? "\\" : "");
+            return WindowsForm(problem.cause) + (folder ? "\\" : "") + " is above the disc's root" +
+                   (folder ? ", and links lead to " + Counted(problem.targets.size(), "file", "files") + " in it (" +
+                                 FirstFew(Below(problem.targets, problem.cause)) + ")"
+                           : ", where links lead") +
+                   ": the site was probably copied out of a larger tree. Make the disc of a folder that holds " +
+                   name + " as well, or link to it on the web.";
+        }
+        case CauseKind::Anchors: {
+            std::vector<std::string> anchors = QuotedAnchors(problem);
+            if (anchors.size() == 1) return first.problem.empty() ? first.message : first.problem;
+            return DisplayPath(problem.cause) + " " + MissingAnchors(anchors) +
+                   "; add them, or correct the links to them.";
+        }
+        case CauseKind::File:
+        case CauseKind::Siblings:
+            break;
+    }
+    return first.problem.empty() ? first.message : first.problem;
+}
+
+// Several problems of one id that miss the same path below sibling folders,
+// as one: a manual per language whose pages share a template.
+Problem Siblings(const std::vector<Problem*>& members, const std::string& parent, size_t varying,
+                 const std::string& rest) {
+    const Problem& first = *members.front();
+    Problem siblings{first.severity, first.id, CauseKind::Siblings, rest, {}, {}, first.codePages, "", {}, 0};
+    std::vector<std::string> names;
+    for (const Problem* member : members) {
+        std::string folder = Joined(Parts(member->cause), 0, varying + 1);
+        siblings.folders.push_back(folder);
+        names.push_back(Backslashed(folder.substr(folder.rfind('/') + 1)) + "\\");
+        siblings.places.insert(siblings.places.end(), member->places.begin(), member->places.end());
+    }
+    std::sort(siblings.places.begin(), siblings.places.end());  // the order found: they are one array's
+    Tally(siblings);
+    std::string where = Counted(members.size(), "folder", "folders") + " of " +
+                        (parent.empty() ? "D:\\" : WindowsForm(parent) + "\\") + " (" + FirstFew(names) + ")";
+    std::string shared = "; add it to each, or correct the links, which such folders often share through a template.";
+    if (first.kind == CauseKind::Anchors) {
+        siblings.message = Backslashed(rest) + " in " + where + " " + MissingAnchors(QuotedAnchors(siblings)) +
+                           "; add them to each, or correct the links, which such folders often share through a "
+                           "template.";
+    } else if (first.kind == CauseKind::Folder) {
+        siblings.message = "The folder " + Backslashed(rest) + "\\ is not on the disc in " + where +
+                           ", and links name " + Counted(siblings.targets.size(), "file", "files") + " in them" +
+                           shared;
+    } else {
+        siblings.message = Backslashed(rest) + " is not on the disc in " + where + shared;
+    }
+    return siblings;
+}
+
+bool CanHaveSiblings(const Problem& problem) {
+    return (problem.id == "link-broken" && (problem.kind == CauseKind::File || problem.kind == CauseKind::Folder)) ||
+           (problem.id == "link-anchor-missing" && problem.kind == CauseKind::Anchors);
+}
+
+// Joins the problems that miss one path below several folders of one
+// parent; each problem joins the largest such group it is in.
+void JoinSiblings(std::vector<Problem>& problems) {
+    struct Group {
+        std::string parent, rest;
+        size_t varying;
+        std::vector<size_t> members;
+    };
+    std::map<std::string, Group> groups;
+    for (size_t i = 0; i < problems.size(); i++) {
+        const Problem& problem = problems[i];
+        if (!CanHaveSiblings(problem)) continue;
+        std::vector<std::string> parts = Parts(problem.cause);
+        for (size_t varying = 0; varying + 1 < parts.size(); varying++) {
+            std::string parent = Joined(parts, 0, varying), rest = Joined(parts, varying + 1, parts.size());
+            std::string key = problem.id + '\n' + char('0' + int(problem.kind)) + '\n' +
+                              CodePagesKey(problem.codePages) + '\n' + parent + '\n' + rest;
+            Group& group = groups.emplace(key, Group{parent, rest, varying, {}}).first->second;
+            group.members.push_back(i);
+        }
+    }
+    std::vector<const Group*> largest;
+    for (const auto& [key, group] : groups) {
+        if (group.members.size() > 1) largest.push_back(&group);
+    }
+    std::stable_sort(largest.begin(), largest.end(),
+                     [](const Group* a, const Group* b) { return a->members.size() > b->members.size(); });
+    std::vector<bool> joined(problems.size(), false);
+    std::vector<Problem> merged;
+    for (const Group* group : largest) {
+        std::vector<Problem*> members;
+        for (size_t i : group->members) {
+            if (!joined[i]) members.push_back(&problems[i]);
+        }
+        if (members.size() < 2) continue;
+        for (size_t i : group->members) joined[i] = true;
+        merged.push_back(Siblings(members, group->parent, group->varying, group->rest));
+    }
+    for (size_t i = 0; i < problems.size(); i++) {
+        if (!joined[i]) merged.push_back(std::move(problems[i]));
+    }
+    problems = std::move(merged);
+}
+
+}  // namespace
+
+const char* CauseKindName(CauseKind kind) {
+    switch (kind) {
+        case CauseKind::File: return "file";
+        case CauseKind::Folder: return "folder";
+        case CauseKind::AboveRoot: return "above-root";
+        case CauseKind::Anchors: return "anchors";
+        case CauseKind::Siblings: return "siblings";
+    }
+    return "file";
+}
+
+std::vector<Problem> ProblemsOf(const Findings& findings) {
+    std::vector<Problem> problems;
+    std::unordered_map<std::string, std::size_t> shared;  // what groups places -> problem
+    for (const Finding& f : findings.All()) {
+        if (!f.target.empty() || f.causeKind != CauseKind::File) {
+            auto [at, fresh] = shared.emplace(KeyOf(f), problems.size());
+            if (!fresh) {
+                problems[at->second].places.push_back(&f);
+                continue;
+            }
+        }
+        problems.push_back(Problem{f.severity, f.id, f.causeKind, CauseOf(f), {}, {}, f.codePages, "", {&f}, 0});
+    }
+    for (Problem& problem : problems) Tally(problem);
+    JoinSiblings(problems);
+    for (Problem& problem : problems) {
+        if (problem.kind != CauseKind::Siblings) problem.message = Sentence(problem);
+    }
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem& a, const Problem& b) {
+        if (a.severity != b.severity) return a.severity < b.severity;
+        if (a.id != b.id) return RankOf(a.id) < RankOf(b.id);
+        return a.places.front()->path < b.places.front()->path;
+    });
+    return problems;
+}
+
+}  // namespace publisher
