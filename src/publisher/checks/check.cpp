@@ -9,6 +9,9 @@
 #include "dry_run.h"
 #include "links.h"
 #include "names.h"
+#include "left_out.h"
+#include "scratch_folder.h"
+#include "site_disc.h"
 #include "text.h"
 #include "windows_files.h"
 
@@ -340,7 +343,7 @@ std::vector<TextInCodePages> OutcomeGroups(const std::vector<Play>& plays) {
     return groups;
 }
 
-CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& codePages) {
+CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& codePages, const Medium& medium) {
     CheckResult result;
     std::vector<CodePageFindings> runs;
     std::vector<TextInCodePages> searches;  // where the launcher looked for its start page
@@ -365,15 +368,48 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
     CheckStartPageNames(tree, searches, result.findings);
     CheckOutcomesAgree(result.plays, result.findings);
     CheckNames(tree, result.findings);
-    CheckTree(tree, result.findings);
+    CheckTree(tree, result.findings, medium);
     if (scope == CheckScope::Everything) CheckLinks(tree, result.findings, readers);
     return result;
 }
 
-Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages) {
-    Result<DiscTree> tree = ReadFolderTree(site);
-    if (!tree) return Error{tree.error()};
-    return CheckDisc(tree.value(), CheckScope::Everything, codePages);
+Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages,
+                                    const SiteOptions& options) {
+    Result<SiteDisc> read = ReadSiteDisc(site, options.exclude);
+    if (!read) return Error{read.error()};
+    SiteDisc& asItStands = read.value();
+    std::optional<SiteDisc> made;
+    if (options.launcher && !asItStands.ownAutorun) {
+        made = asItStands;
+    }
+    Result<ScratchFolder> scratch = ScratchFolder::Create();
+    if (!scratch) return Error{scratch.error()};
+    Result<bool> shown = ShowAsDisc(asItStands, scratch->path() / "site");
+    if (!shown) return Error{shown.error()};
+    if (!made) {
+        CheckResult result = CheckDisc(asItStands.tree, CheckScope::Everything, codePages, *options.medium);
+        AddLeftOutNote(asItStands.leftOut, result.findings);
+        return result;
+    }
+    // The folder as it stands starts nothing; what the made disc does, and
+    // everything it holds, is the rest of the report.
+    std::string label = site.filename().empty() ? site.parent_path().filename().string() : site.filename().string();
+    Additions additions{*options.launcher, false, "", AsciiLabel(label.empty() ? "DISC" : label)};
+    Result<bool> added = AddToRoot(*made, additions, scratch->path());
+    if (added) added = ShowAsDisc(*made, scratch->path() / "disc");
+    if (!added) return Error{added.error()};
+    CheckResult result = CheckDisc(asItStands.tree, CheckScope::WithoutLinks, codePages, *options.medium);
+    CheckResult disc = CheckDisc(made->tree, CheckScope::Everything, codePages, *options.medium);
+    Findings findings;
+    for (const Finding& f : result.findings.All()) {
+        if (f.id == "autorun-missing") findings.Add(f);
+    }
+    for (const Finding& f : disc.findings.All()) findings.Add(f);
+    AddLeftOutNote(made->leftOut, findings);
+    result.findings = std::move(findings);
+    result.discPlays = std::move(disc.plays);
+    result.discAdds = made->added;
+    return result;
 }
 
 }  // namespace publisher

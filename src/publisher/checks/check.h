@@ -10,6 +10,7 @@
 #include "result.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct Play {
 
 struct CheckResult {
     std::vector<Play> plays;  // one per code page checked, in the order given
+    // For a site without autorun.inf: the plays of the disc that ondrelle
+    // disc makes of it, with what it adds ("autorun.inf", "kelmora.exe").
+    std::vector<Play> discPlays;
+    std::vector<std::string> discAdds;
     Findings findings;
     // The first code page's, which the report leads with.
     const AutoPlay& autoplay() const { return plays.front().autoplay; }
@@ -50,7 +55,7 @@ enum class CheckScope { Everything, WithoutLinks };
 // run and nothing in it is written. A finding that holds in some of the
 // code pages only says in which.
 CheckResult CheckDisc(const DiscTree& tree, CheckScope scope = CheckScope::Everything,
-                      const CodePages& codePages = kWesternWindows);
+                      const CodePages& codePages = kWesternWindows, const Medium& medium = kCd80);
 
 // What happens when the disc goes in, in one sentence, texts in Unicode.
 std::string OutcomeSentence(const Play& play);
@@ -59,8 +64,17 @@ std::string OutcomeSentence(const Play& play);
 // give it, in the order of the plays.
 std::vector<TextInCodePages> OutcomeGroups(const std::vector<Play>& plays);
 
-// The disc made of a site folder.
-Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages = kWesternWindows);
+struct SiteOptions {
+    std::vector<std::string> exclude;  // globs, relative to the root
+    const Medium* medium = &kCd80;
+    // Ondrelle's launcher: when the root has no autorun.inf, the disc that
+    // ondrelle disc makes with it is checked too, and its findings stand.
+    std::optional<std::filesystem::path> launcher;
+};
+
+// The disc made of a site folder, less what is left out of it.
+Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const CodePages& codePages = kWesternWindows,
+                                    const SiteOptions& options = {});
 
 }  // namespace publisher
 

@@ -57,20 +57,21 @@ Result<bool> LayOut(const DiscTree& tree, const fs::path& folder, LayOutBytes wh
     return LayOutFolder(tree, tree.root, folder, which);
 }
 
-Result<CheckResult> CheckImage(const fs::path& image, const CodePages& codePages) {
+Result<CheckResult> CheckImage(const fs::path& image, const CodePages& codePages, const Medium& medium) {
     Result<ImageTree> read = ReadImageTree(image);
     if (!read) return Error{read.error()};
-    return CheckImageTree(read.value(), CheckScope::Everything, codePages);
+    return CheckImageTree(read.value(), CheckScope::Everything, codePages, medium);
 }
 
-Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages) {
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages,
+                                   const Medium& medium) {
     Result<ScratchFolder> scratch = ScratchFolder::Create();
     if (!scratch) return Error{scratch.error()};
     DiscTree& tree = image.tree;
     Result<bool> laidOut = LayOut(tree, scratch->path(), LayOutBytes::ForDryRun);
     if (!laidOut) return Error{laidOut.error()};
     tree.folder = scratch->path();
-    CheckResult result = CheckDisc(tree, scope, codePages);
+    CheckResult result = CheckDisc(tree, scope, codePages, medium);
     if (!image.joliet) {
         result.findings.Add("image-no-joliet", "",
                             "The image has no Joliet names, so Windows shows the short ISO 9660 names (8.3, upper "

@@ -18,10 +18,12 @@ namespace publisher {
 enum class LayOutBytes { ForDryRun, Every };
 Result<bool> LayOut(const DiscTree& tree, const std::filesystem::path& folder, LayOutBytes which);
 
-Result<CheckResult> CheckImage(const std::filesystem::path& image, const CodePages& codePages = kWesternWindows);
+Result<CheckResult> CheckImage(const std::filesystem::path& image, const CodePages& codePages = kWesternWindows,
+                               const Medium& medium = kCd80);
 
 // The check of an image already read; laying it out needs the tree's reader.
-Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages = kWesternWindows);
+Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages = kWesternWindows,
+                                   const Medium& medium = kCd80);
 
 }  // namespace publisher
 

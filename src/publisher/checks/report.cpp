@@ -124,8 +124,9 @@ Json OutcomeJson(const Play& play) {
 
 }  // namespace
 
-std::string OutcomeText(const CheckResult& result) {
-    const std::vector<Play>& plays = result.plays;
+namespace {
+
+std::string PlaysText(const std::vector<Play>& plays) {
     // On a Western Windows alone, the sentence says it all.
     if (plays.size() == 1 && plays.front().codePage == 1252) return OutcomeSentence(plays.front());
     std::string text;
@@ -133,6 +134,17 @@ std::string OutcomeText(const CheckResult& result) {
         text += (text.empty() ? "On Windows in " : "\nIn ") + CodePageList(group.codePages) + ": " + group.text;
     }
     return text;
+}
+
+}  // namespace
+
+std::string OutcomeText(const CheckResult& result) {
+    if (result.discPlays.empty()) return PlaysText(result.plays);
+    bool launcher = std::find(result.discAdds.begin(), result.discAdds.end(), "kelmora.exe") != result.discAdds.end();
+    std::string made = PlaysText(result.discPlays);
+    if (made.compare(0, 3, "On ") == 0) made[0] = 'o';
+    return std::string("There is no autorun.inf in the root. With the autorun.inf ") +
+           (launcher ? "and kelmora.exe " : "") + "that ondrelle disc adds, " + made;
 }
 
 std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
@@ -186,6 +198,17 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
         outcomes.push_back(std::move(outcome));
     }
     report["outcomes"] = std::move(outcomes);
+    if (!result.discPlays.empty()) {
+        // What the disc that ondrelle disc makes of the folder does.
+        report["disc_outcome"] = OutcomeJson(result.discPlays.front());
+        Json discOutcomes = Json::array();
+        for (const Play& each : result.discPlays) {
+            Json outcome{{"code_page", each.codePage}};
+            outcome.update(OutcomeJson(each));
+            discOutcomes.push_back(std::move(outcome));
+        }
+        report["disc_outcomes"] = std::move(discOutcomes);
+    }
     Json findings = Json::array();
     for (const Finding& f : result.findings.Sorted()) {
         Json finding{{"severity", SeverityName(f.severity)},

@@ -6,6 +6,7 @@
 #include "image_check.h"
 #include "image_reader.h"
 #include "launcher_lookup.h"
+#include "left_out.h"
 #include "report.h"
 
 #include "code_page.h"
@@ -29,15 +30,54 @@ bool UseColour() {
 }
 
 // A site folder, or an image made by ondrelle disc (or any ISO 9660 image).
-Result<CheckResult> CheckPath(const std::string& path, const CodePages& codePages) {
+Result<CheckResult> CheckPath(const std::string& path, const CodePages& codePages, const SiteOptions& options) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(path, ec)) {
         if (!LooksLikeImage(path)) {
             return Error{path + " is neither a folder nor an ISO 9660 image"};
         }
-        return CheckImage(path, codePages);
+        if (!options.exclude.empty()) {
+            return Error{"--exclude leaves files out of a site folder's disc; " + path +
+                         " is an image, which holds what it holds"};
+        }
+        return CheckImage(path, codePages, *options.medium);
     }
-    return CheckSiteFolder(path, codePages);
+    return CheckSiteFolder(path, codePages, options);
+}
+
+// What the publisher asks to leave out, not to hear of, and burn onto.
+struct Say {
+    std::vector<std::string> exclude, ignore;
+    std::string media = "cd-80";
+};
+
+void AddSayOptions(CLI::App* command, Say& say) {
+    command->add_option("--exclude", say.exclude,
+                        "Leave out what matches GLOB, relative to the root, as a shell matches it (*.psd, drafts/, "
+                        "**/*.map); repeatable");
+    command->add_option("--ignore", say.ignore,
+                        "Do not report warnings or notes of this id, nor count them; repeatable. Errors cannot be "
+                        "ignored: each means the disc would not work");
+    command->add_option("--media", say.media, "The disc to burn: cd-74, cd-80 (default), dvd, dvd-dl or bd");
+}
+
+// An error for a glob that leaves nothing out, an id that is no finding's,
+// an error's id, and a medium that is none of those known.
+Result<const Medium*> CheckSay(const Say& say) {
+    for (const std::string& glob : say.exclude) {
+        Result<bool> checked = CheckGlob(glob);
+        if (!checked) return Error{checked.error()};
+    }
+    for (const std::string& id : say.ignore) {
+        if (!IsFindingId(id)) return Error{"--ignore: no finding has the id \"" + id + "\"; man ondrelle lists them"};
+        if (SeverityOf(id) == Severity::Error) {
+            return Error{"--ignore " + id + ": an error cannot be ignored, since it means that the disc would not "
+                         "work; correct it instead (only warnings and notes can be ignored)"};
+        }
+    }
+    const Medium* medium = FindMedium(say.media);
+    if (!medium) return Error{"--media \"" + say.media + "\" is none of cd-74, cd-80, dvd, dvd-dl and bd"};
+    return medium;
 }
 
 // --code-page's values, each a number or a comma-separated list of them, or
@@ -97,6 +137,8 @@ int RunCommandLine(int argc, char** argv) {
     check->add_flag("-v,--verbose", verbose, "List every note with its places, not one line per kind");
     std::vector<std::string> checkCodePages, discCodePages;
     check->add_option("--code-page", checkCodePages, kCodePageHelp)->delimiter(',');
+    Say checkSay, discSay;
+    AddSayOptions(check, checkSay);
 
     CLI::App* disc = app.add_subcommand(
         "disc", "Write the site as a checked, reproducible CD image, with kelmora.exe and autorun.inf added.");
@@ -115,6 +157,7 @@ int RunCommandLine(int argc, char** argv) {
     disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
     disc->add_flag("-v,--verbose", request.verbose, "List every note with its places, not one line per kind");
     disc->add_option("--code-page", discCodePages, kCodePageHelp)->delimiter(',');
+    AddSayOptions(disc, discSay);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -126,8 +169,17 @@ int RunCommandLine(int argc, char** argv) {
         std::cerr << "ondrelle: " << codePages.error() << "\n";
         return 2;
     }
+    const Say& say = disc->parsed() ? discSay : checkSay;
+    Result<const Medium*> medium = CheckSay(say);
+    if (!medium) {
+        std::cerr << "ondrelle: " << medium.error() << "\n";
+        return 2;
+    }
     if (disc->parsed()) {
         if (!discCodePages.empty()) request.codePages = codePages.value();
+        request.exclude = say.exclude;
+        request.ignore = say.ignore;
+        request.medium = medium.value();
         request.site = site;
         request.image = image;
         if (!launcher.empty()) request.launcher = launcher;
@@ -135,11 +187,16 @@ int RunCommandLine(int argc, char** argv) {
         return RunDisc(request);
     }
 
-    Result<CheckResult> result = CheckPath(path, codePages.value());
+    SiteOptions options{say.exclude, medium.value(), std::nullopt};
+    // Without autorun.inf, the disc that ondrelle disc would make is checked too.
+    Result<std::filesystem::path> ours = FindLauncher(std::nullopt);
+    if (ours) options.launcher = ours.value();
+    Result<CheckResult> result = CheckPath(path, codePages.value(), options);
     if (!result) {
         std::cerr << "ondrelle: " << result.error() << "\n";
         return 2;
     }
+    result->findings = result->findings.Without(say.ignore);
     int status = result->findings.HasErrors() ? 1 : 0;
     if (quiet && status == 0) return 0;
     std::string report = json ? JsonReport(result.value(), path) : TextReport(result.value(), UseColour(), verbose);

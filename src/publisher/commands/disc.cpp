@@ -10,10 +10,12 @@
 #include "image_reader.h"
 #include "image_writer.h"
 #include "launcher_lookup.h"
+#include "left_out.h"
 #include "pending_file.h"
 #include "progress_meter.h"
 #include "report.h"
 #include "scratch_folder.h"
+#include "site_disc.h"
 
 #include <unistd.h>
 
@@ -22,9 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iostream>
-#include <set>
 #include <system_error>
 #include <vector>
 
@@ -35,74 +35,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Version control and desktop metadata: nobody wants them on a disc.
-bool IsLeftOut(const DiscNode& node) {
-    if (node.kind == NodeKind::Folder) return SameNameIgnoringCase(node.name, ".git") || SameNameIgnoringCase(node.name, ".svn");
-    return SameNameIgnoringCase(node.name, ".DS_Store") || SameNameIgnoringCase(node.name, "Thumbs.db");
-}
-
-void LeaveOut(DiscNode& folder, const std::string& path, std::vector<std::string>& leftOut) {
-    auto& children = folder.children;
-    for (const DiscNode& child : children) {
-        if (IsLeftOut(child)) leftOut.push_back(path + child.name);
-    }
-    children.erase(std::remove_if(children.begin(), children.end(), IsLeftOut), children.end());
-    for (DiscNode& child : children) {
-        if (child.kind == NodeKind::Folder) LeaveOut(child, path + child.name + "/", leftOut);
-    }
-}
-
-const DiscNode* FindChild(const DiscNode& folder, const std::string& name) {
-    for (const DiscNode& child : folder.children) {
-        if (SameNameIgnoringCase(child.name, name)) return &child;
-    }
-    return nullptr;
-}
-
-// A launcher already in the site's root, under whatever name; "" for none.
-std::string LauncherOnSite(const DiscTree& tree) {
-    for (const DiscNode& child : tree.root.children) {
-        if (child.kind != NodeKind::File || child.name.size() < 4) continue;
-        if (!SameNameIgnoringCase(child.name.substr(child.name.size() - 4), ".exe")) continue;
-        if (IsLauncherFile(child.origin, child.size)) return child.name;
-    }
-    return "";
-}
-
-// Lays the disc out under `dir` as links to the site, so that the file layer
-// sees it exactly as it will be. A folder that lost nothing is one link to
-// the site's folder; only the folders in `changed` are made entry by entry.
-Result<bool> Mirror(const DiscNode& folder, const fs::path& dir, const std::string& path,
-                    const std::set<std::string>& changed) {
-    for (const DiscNode& child : folder.children) {
-        fs::path target = dir / child.name;
-        std::string childPath = path.empty() ? child.name : path + "/" + child.name;
-        std::error_code ec;
-        if (child.kind == NodeKind::Folder && changed.count(childPath)) {
-            fs::create_directory(target, ec);
-            if (ec) return Error{"cannot lay out " + target.string() + ": " + ec.message()};
-            Result<bool> inner = Mirror(child, target, childPath, changed);
-            if (!inner) return inner;
-        } else if (child.kind == NodeKind::Folder || child.kind == NodeKind::File) {
-            fs::create_symlink(fs::absolute(child.origin), target, ec);
-            if (ec) return Error{"cannot lay out " + target.string() + ": " + ec.message()};
-        }
-    }
-    return true;
-}
-
-// The folders that lost an entry, and all above them.
-std::set<std::string> ChangedFolders(const std::vector<std::string>& leftOut) {
-    std::set<std::string> changed;
-    for (std::string path : leftOut) {
-        for (size_t slash; (slash = path.rfind('/')) != std::string::npos;) {
-            path.resize(slash);
-            changed.insert(path);
-        }
-    }
-    return changed;
-}
 
 struct Content {
     std::uint64_t files = 0, folders = 0, bytes = 0;
@@ -128,17 +60,6 @@ std::string Size(std::uint64_t bytes) {
     return text;
 }
 
-// The label as autorun.inf can hold it: printable ASCII.
-std::string AsciiLabel(const std::string& label) {
-    std::string ascii;
-    for (size_t at = 0; at < label.size();) {
-        unsigned point = 0;
-        bool whole = NextCodePoint(label, &at, &point);
-        ascii += whole && point >= 0x20 && point < 0x7F ? char(point) : '_';  // one per character
-    }
-    return ascii;
-}
-
 int Refuse(const std::string& message) {
     std::cerr << "ondrelle: " << message << "\n";
     return 2;
@@ -160,6 +81,11 @@ bool SameOutcomes(const CheckResult& a, const CheckResult& b) {
             return false;
     }
     return true;
+}
+
+// "12% of an 80-minute CD-R": how much of the medium the image takes, rounded up.
+std::string ShareOf(std::uint64_t bytes, const Medium& medium) {
+    return std::to_string((bytes * 100 + medium.bytes - 1) / medium.bytes) + "% of " + medium.what;
 }
 
 // What autorun.inf's label= says on Windows in each code page, when that is
@@ -223,13 +149,6 @@ Result<std::int64_t> ParseDate(const std::string& text) {
     return std::int64_t(seconds);
 }
 
-std::string AutorunText(const std::string& launcher, bool ie, const std::string& page, const std::string& label) {
-    std::string open = launcher;
-    if (ie) open += " -i";
-    if (!page.empty()) open += " \"" + page + "\"";
-    return "[autorun]\r\nopen=" + open + "\r\nicon=" + launcher + "\r\nlabel=" + label + "\r\n";
-}
-
 int RunDisc(const DiscRequest& request) {
     std::error_code ec;
     fs::path site = fs::canonical(request.site, ec);
@@ -271,72 +190,37 @@ int RunDisc(const DiscRequest& request) {
         if (page.empty()) return Refuse("--page is empty");
     }
 
-    Result<DiscTree> read = ReadFolderTree(site);
+    Result<SiteDisc> read = ReadSiteDisc(site, request.exclude);
     if (!read) return Refuse(read.error());
-    DiscTree& tree = read.value();
-    std::vector<std::string> leftOut;
-    LeaveOut(tree.root, "", leftOut);
+    SiteDisc& disc = read.value();
     Result<ScratchFolder> scratch = ScratchFolder::Create();
     if (!scratch) return Refuse(scratch.error());
-
-    std::vector<std::string> added;
-    std::string launcherName = LauncherOnSite(tree);
-    if (launcherName.empty()) {
-        if (FindChild(tree.root, "kelmora.exe")) {
-            return Refuse("the site's kelmora.exe is not Ondrelle's launcher, so the launcher cannot go beside it "
-                          "under that name: rename it");
-        }
-        Result<fs::path> launcher = FindLauncher(request.launcher);
-        if (!launcher) return Refuse(launcher.error());
-        DiscNode node;
-        node.name = launcherName = "kelmora.exe";
-        node.size = fs::file_size(launcher.value(), ec);
-        node.origin = fs::absolute(launcher.value()).string();  // libisofs wants absolute paths
-        tree.root.children.push_back(node);
-        added.push_back("kelmora.exe");
-    }
-    bool ownAutorun = FindChild(tree.root, "autorun.inf") != nullptr;
     const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
     // Explorer reads label= in the reader's code page: in that of the first
     // reader when they are given, else in plain ASCII, which every one reads alike.
-    std::string autorunLabel;
+    Additions additions{{}, request.ie, page, ""};
     if (request.codePages) {
-        Utf8ToAnsi(label, codePages.front(), &autorunLabel);
+        Utf8ToAnsi(label, codePages.front(), &additions.label);
     } else {
-        autorunLabel = AsciiLabel(label);
+        additions.label = AsciiLabel(label);
     }
-    if (!ownAutorun) {
-        fs::path generated = scratch->path() / "autorun.inf";
-        std::ofstream out(generated, std::ios::binary);
-        out << AutorunText(launcherName, request.ie, page, autorunLabel);
-        out.close();
-        if (!out) return Refuse("cannot write " + generated.string());
-        DiscNode node;
-        node.name = "autorun.inf";
-        node.size = fs::file_size(generated, ec);
-        node.origin = generated.string();
-        tree.root.children.push_back(node);
-        added.push_back("autorun.inf");
-    } else if (request.ie || request.page) {
+    if (disc.launcherName.empty()) {
+        Result<fs::path> launcher = FindLauncher(request.launcher);
+        if (!launcher) return Refuse(launcher.error());
+        additions.launcher = launcher.value();
+    }
+    Result<bool> added = AddToRoot(disc, additions, scratch->path());
+    if (added) added = ShowAsDisc(disc, scratch->path() / "disc");
+    if (!added) return Refuse(added.error());
+    if (disc.ownAutorun && (request.ie || request.page)) {
         std::cerr << "ondrelle: the site's own autorun.inf is used as it is, so --ie and --page change nothing\n";
     }
-    std::sort(tree.root.children.begin(), tree.root.children.end(),
-              [](const DiscNode& a, const DiscNode& b) { return a.name < b.name; });
+    const DiscTree& tree = disc.tree;
+    const std::string& autorunLabel = additions.label;
+    bool ownAutorun = disc.ownAutorun;
 
-    // The disc as it will be, shown to the file layer without touching the site.
-    fs::path layout = scratch->path() / "disc";
-    fs::create_directory(layout, ec);
-    Result<bool> mirrored = ec ? Result<bool>(Error{"cannot lay out " + layout.string()})
-                               : Mirror(tree.root, layout, "", ChangedFolders(leftOut));
-    if (!mirrored) return Refuse(mirrored.error());
-    tree.folder = layout;
-
-    CheckResult check = CheckDisc(tree, CheckScope::Everything, codePages);
-    if (!leftOut.empty()) {
-        std::string list;
-        for (const std::string& path : leftOut) list += (list.empty() ? "" : ", ") + path;
-        check.findings.Add("left-out", "", "Left out of the image: " + list + ".");
-    }
+    CheckResult check = CheckDisc(tree, CheckScope::Everything, codePages, *request.medium);
+    AddLeftOutNote(disc.leftOut, check.findings);
     if (JolietVolumeId(label) != label) {
         check.findings.Add("label-changed", "",
                            "Explorer shows only the label's first 16 characters, \"" + JolietVolumeId(label) +
@@ -349,6 +233,7 @@ int RunDisc(const DiscRequest& request) {
                            "autorun.inf holds plain ASCII, so its label= line reads \"" + autorunLabel +
                                "\"; give an ASCII one with --label.");
     }
+    check.findings = check.findings.Without(request.ignore);
     std::string report = TextReport(check, request.colour, request.verbose);
     if (check.findings.HasErrors()) {
         std::fwrite(report.data(), 1, report.size(), stdout);
@@ -357,14 +242,14 @@ int RunDisc(const DiscRequest& request) {
     }
     Content content = Count(tree);
     std::string addedText;
-    for (const std::string& name : added) addedText += (addedText.empty() ? ", with " : " and ") + name;
+    for (const std::string& name : disc.added) addedText += (addedText.empty() ? ", with " : " and ") + name;
     if (!addedText.empty()) addedText += " added";
     std::string holds = Counted(content.files, "file", "files") + " in " +
                         Counted(content.folders, "folder", "folders") + ", " + Size(content.bytes) + addedText;
     if (request.dryRun) {
         std::fwrite(report.data(), 1, report.size(), stdout);
-        std::printf("\nThe image would hold %s, labelled \"%s\". Nothing was written (--dry-run).\n", holds.c_str(),
-                    JolietVolumeId(label).c_str());
+        std::printf("\nThe image would hold %s (%s), labelled \"%s\". Nothing was written (--dry-run).\n",
+                    holds.c_str(), ShareOf(content.bytes, *request.medium).c_str(), JolietVolumeId(label).c_str());
         return 0;
     }
 
@@ -403,8 +288,9 @@ int RunDisc(const DiscRequest& request) {
 
     if (!request.quiet) {
         std::fwrite(report.data(), 1, report.size(), stdout);
-        std::printf("\nWrote %s (%s): %s, labelled \"%s\". Written in %s, read back and checked in %s.\n",
-                    shown.c_str(), Size(written.value()).c_str(), holds.c_str(), JolietVolumeId(label).c_str(),
+        std::printf("\nWrote %s (%s, %s): %s, labelled \"%s\". Written in %s, read back and checked in %s.\n",
+                    shown.c_str(), Size(written.value()).c_str(), ShareOf(written.value(), *request.medium).c_str(),
+                    holds.c_str(), JolietVolumeId(label).c_str(),
                     FormatDuration(writing).c_str(), FormatDuration(verifying).c_str());
     }
     return 0;

@@ -5,6 +5,7 @@
 #ifndef ONDRELLE_PUBLISHER_DISC_H
 #define ONDRELLE_PUBLISHER_DISC_H
 
+#include "disc_tree.h"
 #include "result.h"
 
 #include <cstdint>
@@ -26,6 +27,9 @@ struct DiscRequest {
     // --code-page: the readers' Windows, and the code page of the first for
     // the label; none: a Western Windows, and a label in ASCII.
     std::optional<std::vector<unsigned>> codePages;
+    std::vector<std::string> exclude;  // globs of what is left out, relative to the root
+    const Medium* medium = &kCd80;
+    std::vector<std::string> ignore;   // ids of warnings and notes not to report
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;  // every note, not one line per id
@@ -34,10 +38,6 @@ struct DiscRequest {
 
 // Seconds since 1970 from --date's forms; an error says what was expected.
 Result<std::int64_t> ParseDate(const std::string& text);
-
-// The generated autorun.inf, with CR LF line ends; the label's bytes are
-// written as they are given.
-std::string AutorunText(const std::string& launcher, bool ie, const std::string& page, const std::string& label);
 
 // Runs the command; the exit status: 0 written (or would be), 1 the check
 // found an error or the image could not be made, 2 the request cannot run.

@@ -4,6 +4,7 @@
 #include "display_path.h"
 
 #include <algorithm>
+#include <iterator>
 #include <fstream>
 #include <system_error>
 
@@ -14,7 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint64_t kFileLimit = 4ull << 30;     // ISO 9660 sizes are 32-bit
-constexpr std::uint64_t kDiscLimit = 703ull << 20;   // an 80-minute CD-R
 constexpr std::uint64_t kSector = 2048;
 
 bool Inside(const fs::path& path, const fs::path& root) {
@@ -111,6 +111,12 @@ Result<std::string> ReadPosixFile(const DiscNode& file, std::uint64_t limit) {
     return bytes;
 }
 
+// Sizes as a burning program gives them, in MiB: what the files take rounded
+// up, what the medium holds rounded down.
+std::string MiB(std::uint64_t bytes, bool up) {
+    return Counted((bytes + (up ? (1 << 20) - 1 : 0)) >> 20, "MiB", "MiB");
+}
+
 void WalkNode(const DiscNode& node, const std::string& path,
               const std::function<void(const DiscNode&, const std::string&)>& visit) {
     for (const DiscNode& child : node.children) {
@@ -143,7 +149,23 @@ Result<DiscTree> ReadFolderTree(const fs::path& folder) {
     return tree;
 }
 
-void CheckTree(const DiscTree& tree, Findings& findings) {
+const Medium kMedia[5] = {
+    {"cd-74", "a 74-minute CD-R", 650ull << 20},
+    {"cd-80", "an 80-minute CD-R", 703ull << 20},
+    {"dvd", "a DVD-R", 4700372992ull},
+    {"dvd-dl", "a dual-layer DVD-R", 8543666176ull},
+    {"bd", "a BD-R", 25025314816ull},
+};
+const Medium& kCd80 = kMedia[1];
+
+const Medium* FindMedium(const std::string& name) {
+    for (const Medium& medium : kMedia) {
+        if (name == medium.name) return &medium;
+    }
+    return nullptr;
+}
+
+void CheckTree(const DiscTree& tree, Findings& findings, const Medium& medium) {
     std::uint64_t sectors = 0;
     tree.Walk([&](const DiscNode& node, const std::string& raw) {
         std::string path = DisplayPath(raw);
@@ -177,10 +199,13 @@ void CheckTree(const DiscTree& tree, Findings& findings) {
                 break;
         }
     });
-    if (sectors * kSector > kDiscLimit) {
+    if (sectors * kSector > medium.bytes) {
+        const Medium* larger = &medium + 1 < std::end(kMedia) ? &medium + 1 : nullptr;
         findings.Add("disc-too-large", "",
-                     "The files take " + std::to_string((sectors * kSector + (1 << 20) - 1) >> 20) +
-                         " MiB, more than the 703 MiB of an 80-minute CD-R; use a DVD or leave files out.");
+                     "The files take " + MiB(sectors * kSector, true) + ", more than the " + MiB(medium.bytes, false) + " of " +
+                         medium.what + "; " + (larger ? std::string("use ") + larger->what + " (--media " +
+                                                            larger->name + ") or leave files out."
+                                                      : std::string("leave files out.")));
     }
 }
 

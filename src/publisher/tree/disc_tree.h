@@ -54,9 +54,20 @@ public:
 // An error when the folder, or anything in it, cannot be read.
 Result<DiscTree> ReadFolderTree(const std::filesystem::path& folder);
 
+// The recordable disc that the image is for, and what it holds.
+struct Medium {
+    const char* name;  // as --media gives it
+    const char* what;  // for people: "an 80-minute CD-R"
+    std::uint64_t bytes;
+};
+extern const Medium kMedia[5];   // cd-74, cd-80, dvd, dvd-dl, bd
+extern const Medium& kCd80;      // the default
+const Medium* FindMedium(const std::string& name);
+
 // What cannot go onto a disc as it is: files of 4 GiB or more, links out of
-// the site or in a loop or to nothing, special files, a disc too large.
-void CheckTree(const DiscTree& tree, Findings& findings);
+// the site or in a loop or to nothing, special files, a disc too large for
+// the medium.
+void CheckTree(const DiscTree& tree, Findings& findings, const Medium& medium = kCd80);
 
 }  // namespace publisher
 
