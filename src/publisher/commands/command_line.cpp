@@ -134,7 +134,7 @@ int RunCommandLine(int argc, char** argv) {
         ->required();
     check->add_flag("--json", json, "Write one JSON object on standard output");
     check->add_flag("-q,--quiet", quiet, "Write nothing when no finding is an error");
-    check->add_flag("-v,--verbose", verbose, "List every note with its places, not one line per kind");
+    check->add_flag("-v,--verbose", verbose, "List every place of every cause with its own sentence, and every note, not one line per id");
     std::vector<std::string> checkCodePages, discCodePages;
     check->add_option("--code-page", checkCodePages, kCodePageHelp)->delimiter(',');
     Say checkSay, discSay;
@@ -155,7 +155,7 @@ int RunCommandLine(int argc, char** argv) {
                      "(default: SOURCE_DATE_EPOCH, else the files' own and now)");
     disc->add_flag("--dry-run", request.dryRun, "Check and say what the image would hold; write nothing");
     disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
-    disc->add_flag("-v,--verbose", request.verbose, "List every note with its places, not one line per kind");
+    disc->add_flag("-v,--verbose", request.verbose, "List every place of every cause with its own sentence, and every note, not one line per id");
     disc->add_option("--code-page", discCodePages, kCodePageHelp)->delimiter(',');
     AddSayOptions(disc, discSay);
     try {

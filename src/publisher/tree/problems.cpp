@@ -1,6 +1,7 @@
 // The findings grouped by cause, and each cause's sentence.
 #include "problems.h"
 
+#include "code_page.h"
 #include "display_path.h"
 
 #include <algorithm>
@@ -62,26 +63,33 @@ std::string CodePagesKey(const std::vector<unsigned>& codePages) {
     return key;
 }
 
+// Windows finds names regardless of case, so a missing file is one however
+// its links write it; only a mismatch of case is about how they write it.
 std::string KeyOf(const Finding& f) {
-    return f.id + '\n' + char('0' + int(f.causeKind)) + '\n' + CauseOf(f) + '\n' + CodePagesKey(f.codePages);
+    std::string cause = f.id == "link-case-mismatch" ? CauseOf(f) : FoldedName(CauseOf(f));
+    return f.id + '\n' + char('0' + int(f.causeKind)) + '\n' + cause + '\n' + CodePagesKey(f.codePages);
 }
 
 // The targets and pages of a problem's places.
 void Tally(Problem& problem) {
-    std::unordered_set<std::string_view> targets, paths;
+    std::unordered_set<std::string> targets;
+    std::unordered_set<std::string_view> paths;
     problem.targets.clear();
     for (const Finding* place : problem.places) {
         const std::string& target = TargetOf(*place);
-        if (!target.empty() && targets.insert(target).second) problem.targets.push_back(target);
+        std::string folded = problem.id == "link-case-mismatch" ? target : FoldedName(target);
+        if (!target.empty() && targets.insert(folded).second) problem.targets.push_back(target);
         paths.insert(place->path);
     }
     problem.pages = paths.size();
 }
 
-// What follows `prefix` + "/" in each path, as shown below it.
+// What follows `prefix` + "/" in each path below it, as shown there.
 std::vector<std::string> Below(const std::vector<std::string>& paths, const std::string& prefix) {
     std::vector<std::string> shown;
-    for (const std::string& path : paths) shown.push_back(Backslashed(path.substr(prefix.size() + 1)));
+    for (const std::string& path : paths) {
+        if (path.size() > prefix.size()) shown.push_back(Backslashed(path.substr(prefix.size() + 1)));
+    }
     return shown;
 }
 
@@ -104,17 +112,19 @@ std::string MissingAnchors(const std::vector<std::string>& anchors) {
 std::string Sentence(const Problem& problem) {
     const Finding& first = *problem.places.front();
     switch (problem.kind) {
-        case CauseKind::Folder:
+        case CauseKind::Folder: {
+            std::vector<std::string> files = Below(problem.targets, problem.cause);
             return WindowsForm(problem.cause) + "\\ is not on the disc, and links name " +
-                   Counted(problem.targets.size(), "file", "files") + " in it (" +
-                   FirstFew(Below(problem.targets, problem.cause)) + "); add the folder, or correct the links to it.";
+                   Counted(files.size(), "file", "files") + " in it (" + FirstFew(files) +
+                   "); add the folder, or correct the links to it.";
+        }
         case CauseKind::AboveRoot: {
-            bool folder = std::any_of(problem.targets.begin(), problem.targets.end(),
-                                      [&](const std::string& t) { return t != problem.cause; });
+            std::vector<std::string> files = Below(problem.targets, problem.cause);
+            bool folder = !files.empty();
             std::string name = Backslashed(problem.cause.substr(problem.cause.rfind('/') + 1)) + (folder ? "\\" : "");
             return WindowsForm(problem.cause) + (folder ? "\\" : "") + " is above the disc's root" +
-                   (folder ? ", and links lead to " + Counted(problem.targets.size(), "file", "files") + " in it (" +
-                                 FirstFew(Below(problem.targets, problem.cause)) + ")"
+                   (folder ? ", and links lead to " + Counted(files.size(), "file", "files") + " in it (" +
+                                 FirstFew(files) + ")"
                            : ", where links lead") +
                    ": the site was probably copied out of a larger tree. Make the disc of a folder that holds " +
                    name + " as well, or link to it on the web.";

@@ -55,6 +55,100 @@ TEST(Report, OneEntryPerProblem) {
     EXPECT_EQ((*problem)["pages"], 200);
 }
 
+// A cause is one entry however many links show it: what the links name, a
+// missing folder, a folder above the root, a page's anchors, the same miss in
+// sibling folders.
+TEST(Report, OneEntryPerCause) {
+    struct Case {
+        const char* name;
+        void (*make)(const TempSite&);
+        const char* id;
+        const char* kind;
+        const char* headline;  // the whole sentence after "warning[id]: "
+        size_t places;
+    };
+    const Case cases[] = {
+        {"one file spelt three ways",
+         [](const TempSite& s) {
+             s.Write("a/b/p.htm", "<a href=\"../../../legal/c.htm\">1</a><a href=\"./../../../legal/c.htm\">2</a>");
+             s.Write("a/q.htm", "<a href=\"../../Legal/c.htm\">3</a>");
+         },
+         "link-outside-disc", "above-root",
+         "D:\\..\\legal\\ is above the disc's root, and links lead to 1 file in it (c.htm): the site was probably "
+         "copied out of a larger tree. Make the disc of a folder that holds legal\\ as well, or link to it on the web.",
+         3},
+        {"a missing folder of many files",
+         [](const TempSite& s) {
+             std::string page;
+             for (int i = 0; i < 40; i++) page += "<img src=\"math/f" + std::to_string(i) + ".png\">";
+             s.Write("index.htm", page);
+             s.Write("more.htm", "<img src=\"MATH/f0.png\"><img src=\"math/sub/g.png\">");
+         },
+         "link-broken", "folder",
+         "D:\\math\\ is not on the disc, and links name 41 files in it (f0.png, f1.png, f2.png and 38 more); add the "
+         "folder, or correct the links to it.",
+         42},
+        {"a folder above the root",
+         [](const TempSite& s) {
+             for (int i = 0; i < 5; i++) {
+                 s.Write("doc/p" + std::to_string(i) + ".htm",
+                         "<a href=\"../../libs/x" + std::to_string(i) + ".htm\">x</a><a href=\"../../libs/\">libs</a>");
+             }
+         },
+         "link-outside-disc", "above-root",
+         "D:\\..\\libs\\ is above the disc's root, and links lead to 5 files in it (x0.htm, x1.htm, x2.htm and 2 more): "
+         "the site was probably copied out of a larger tree. Make the disc of a folder that holds libs\\ as well, or "
+         "link to it on the web.",
+         10},
+        {"a page's missing anchors",
+         [](const TempSite& s) {
+             s.Write("t.htm", "<h1 id=\"top-of-page\">t</h1>");
+             s.Write("a.htm", "<a href=\"t.htm#one\">1</a><a href=\"t.htm#two\">2</a><a href=\"t.htm#top-of-page\">0</a>");
+             s.Write("b.htm", "<a href=\"t.htm#one\">1</a><a href=\"t.htm#three\">3</a>");
+         },
+         "link-anchor-missing", "anchors",
+         "t.htm has none of the 3 anchors that links name (\"one\", \"two\" and \"three\") as id= or name=; add "
+         "them, or correct the links to them.",
+         4},
+        {"the same miss under four language folders",
+         [](const TempSite& s) {
+             for (const char* language : {"de", "en", "fr", "ja"}) {
+                 s.Write(std::string("manual/") + language + "/index.htm",
+                         "<a href=\"mod/http.htm\">m</a><a href=\"mod/core.htm\">c</a>");
+                 s.Write(std::string("manual/") + language + "/mod/core.htm", "");
+             }
+         },
+         "link-broken", "siblings",
+         "mod\\http.htm is not on the disc in 4 folders of D:\\manual\\ (de\\, en\\, fr\\ and ja\\); add it to each, "
+         "or correct the links, which such folders often share through a template.",
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempSite site;
+        c.make(site);
+        publisher::Result<publisher::CheckResult> result = publisher::CheckSiteFolder(site.root());
+        ASSERT_TRUE(result.ok());
+        std::string text = publisher::TextReport(result.value(), false, false);
+        std::string headline = std::string("warning[") + c.id + "]: ";
+        EXPECT_EQ(Count(text, headline), 1u) << text;
+        EXPECT_NE(text.find(headline + c.headline + "\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\n1 cause "), std::string::npos) << text;
+
+        nlohmann::json json = nlohmann::json::parse(publisher::JsonReport(result.value(), "site"));
+        size_t occurrences = 0;
+        for (const auto& finding : json["findings"]) occurrences += finding["id"] == c.id;
+        EXPECT_EQ(occurrences, c.places);
+        for (const auto& problem : json["problems"]) {
+            if (problem["id"] != c.id) continue;
+            EXPECT_EQ(problem["kind"], c.kind);
+            EXPECT_EQ(problem["places"].size(), c.places);
+        }
+        // --verbose: every place, with its own sentence.
+        EXPECT_EQ(Count(publisher::TextReport(result.value(), false, true), "  --> "), c.places + 1) << text;
+    }
+}
+
 // On Windows of several code pages the outcome is said once per group that
 // agrees; what holds in some of them only says in which.
 TEST(Report, EachCodePageItsOutcome) {

@@ -103,11 +103,24 @@ TEST(CommandLine, ExitStatusAndOutput) {
         {{"--help"}, 0, "check", ""},
         {{"check", "--help"}, 0, "--json", ""},
         {{"--version"}, 0, "ondrelle 1.0.1", ""},
+        // The publisher's say: what is left out, what is not reported, what the disc is.
+        {{"check", g, "--exclude", "*.htm"}, 1, "Left out of the disc: index.htm.", ""},
+        {{"check", g, "--ignore", "link-external"}, 0, "\nNo findings.\n", ""},
+        {{"check", g, "--ignore", "launcher-help"}, 2, "", "an error cannot be ignored"},
+        {{"check", g, "--ignore", "link-gone"}, 2, "", "no finding has the id \"link-gone\""},
+        {{"check", g, "--media", "dvd"}, 0, "which opens d:\\index.htm", ""},
+        {{"check", g, "--media", "floppy"}, 2, "", "--media \"floppy\" is none of"},
         {{"disc", g}, 2, "", "--output is required"},
         {{"disc", g, "-o", s + "/x.iso", "--date", "2026-02-30"}, 2, "", "neither seconds since 1970"},
         {{"disc", g, "-o", s + "/x.iso", "--page", "a\"b.htm"}, 2, "", "plain ASCII without quotation"},
         {{"disc", b, "-o", s + "/x.iso", "--launcher", g + "/index.htm"}, 2, "", "is not Ondrelle's launcher"},
     }, sites.scratch);
+
+    TempSite large;
+    large.Sparse("video.mpg", 699ull << 20);  // and the launcher that disc adds
+    ToolRun small = Tool({"check", large.root().string(), "--media", "cd-74"}, sites.scratch);
+    EXPECT_NE(small.out.find("The files take 700 MiB, more than the 650 MiB of a 74-minute CD-R; use an 80-minute "
+                             "CD-R (--media cd-80) or leave files out."), std::string::npos) << small.out;
 
     ToolRun json = Tool({"check", "--json", b}, sites.scratch);
     EXPECT_EQ(json.status, 1);
@@ -134,6 +147,11 @@ TEST(CommandLine, DiscWithTheLauncherBesideTheTool) {
         {{"disc", g, "-o", s + "/g.iso", "--date", "2026-01-01"}, 0, "Wrote " + s + "/g.iso", ""},
         {{"check", s + "/g.iso"}, 0, "which opens d:\\index.htm in the default browser", ""},
         {{"disc", b, "-o", s + "/b.iso"}, 1, "Nothing was written", ""},
+        // A folder without autorun.inf starts nothing; the disc made of it opens its page.
+        {{"check", p}, 1, "There is no autorun.inf in the root. With the autorun.inf and kelmora.exe that ondrelle "
+                          "disc adds, Windows starts D:\\kelmora.exe, which opens d:\\index.htm in the default browser.\n",
+         ""},
+        {{"disc", p, "-o", s + "/x.iso", "--exclude", "index.htm", "--dry-run"}, 1, "Left out of the disc: index.htm", ""},
         // label= in the first reader's code page, and what the others show of it.
         {{"disc", p, "-o", s + "/j.iso", "--label", "\xE6\x97\xA5\xE6\x9C\xAC", "--code-page", "932", "--dry-run"},
          0, "No findings.", ""},
