@@ -70,8 +70,8 @@ def CheckAgainstPeers(args):
     planted = int(re.search(r"planted: (\d+)", made).group(1))
     subprocess.run(["chmod", "-R", "a+rX", site], check=True)
     ours, report = Median([args.ondrelle, "check", "--json", site], (0, 1))
-    found = {(p["id"], p.get("target")) for p in json.loads(report)["problems"]
-             if p["id"] in ("link-broken", "link-anchor-missing")}
+    found = {(f["id"], f.get("target")) for f in json.loads(report)["findings"]
+             if f["id"] in ("link-broken", "link-anchor-missing")}
     rows = [("ondrelle check", ours, "median of %d" % RUNS, len(found))]
     if args.linkinator:
         runs = sorted(Timed([args.linkinator, site, "--recurse", "--check-css", "--check-fragments", "--skip",

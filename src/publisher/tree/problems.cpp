@@ -65,8 +65,12 @@ std::string CodePagesKey(const std::vector<unsigned>& codePages) {
 
 // Windows finds names regardless of case, so a missing file is one however
 // its links write it; only a mismatch of case is about how they write it.
+// A page's missing anchors are first grouped one by one, so that the same
+// anchor missed in sibling folders can be joined before the rest are
+// grouped by page.
 std::string KeyOf(const Finding& f) {
     std::string cause = f.id == "link-case-mismatch" ? CauseOf(f) : FoldedName(CauseOf(f));
+    if (f.causeKind == CauseKind::Anchors) cause += '\n' + f.target.substr(f.target.find('#') + 1);
     return f.id + '\n' + char('0' + int(f.causeKind)) + '\n' + cause + '\n' + CodePagesKey(f.codePages);
 }
 
@@ -109,6 +113,28 @@ std::string MissingAnchors(const std::vector<std::string>& anchors) {
            FirstFew(anchors) + ") as id= or name=";
 }
 
+std::string SiblingsSentence(const Problem& problem) {
+    const std::string& first = problem.folders.front();
+    size_t slash = first.rfind('/');
+    std::string parent = slash == std::string::npos ? "" : first.substr(0, slash);
+    std::vector<std::string> names;
+    for (const std::string& folder : problem.folders) names.push_back(Backslashed(folder.substr(parent.size() + !parent.empty())) + "\\");
+    std::string where = Counted(problem.folders.size(), "folder", "folders") + " of " +
+                        (parent.empty() ? "D:\\" : WindowsForm(parent) + "\\") + " (" + FirstFew(names) + ")";
+    std::string shared = ", or correct the links, which such folders often share through a template.";
+    if (problem.id == "link-anchor-missing") {
+        std::vector<std::string> anchors = QuotedAnchors(problem);
+        return Backslashed(problem.cause) + " in " + where + " " + MissingAnchors(anchors) + "; add " +
+               (anchors.size() == 1 ? "it" : "them") + " to each" + shared;
+    }
+    std::vector<std::string> below = Below(problem.targets, first + "/" + problem.cause);
+    if (!below.empty()) {
+        return "The folder " + Backslashed(problem.cause) + "\\ is not on the disc in " + where + ", and links name " +
+               Counted(problem.targets.size(), "file", "files") + " in them; add it to each" + shared;
+    }
+    return Backslashed(problem.cause) + " is not on the disc in " + where + "; add it to each" + shared;
+}
+
 std::string Sentence(const Problem& problem) {
     const Finding& first = *problem.places.front();
     switch (problem.kind) {
@@ -120,14 +146,17 @@ std::string Sentence(const Problem& problem) {
         }
         case CauseKind::AboveRoot: {
             std::vector<std::string> files = Below(problem.targets, problem.cause);
-            bool folder = !files.empty();
-            std::string name = Backslashed(problem.cause.substr(problem.cause.rfind('/') + 1)) + (folder ? "\\" : "");
+            std::string name = Backslashed(problem.cause.substr(problem.cause.rfind('/') + 1));
+            // A link to a folder above the root itself, "../..", names no folder of its own.
+            bool folder = !files.empty() || name == "..";
+            std::string mend = name == ".." ? "Make the disc of that folder"
+                                            : "Make the disc of a folder that holds " + name + (folder ? "\\" : "") +
+                                                  " as well";
             return WindowsForm(problem.cause) + (folder ? "\\" : "") + " is above the disc's root" +
-                   (folder ? ", and links lead to " + Counted(files.size(), "file", "files") + " in it (" +
-                                 FirstFew(files) + ")"
-                           : ", where links lead") +
-                   ": the site was probably copied out of a larger tree. Make the disc of a folder that holds " +
-                   name + " as well, or link to it on the web.";
+                   (files.empty() ? ", where links lead"
+                                  : ", and links lead to " + Counted(files.size(), "file", "files") + " in it (" +
+                                        FirstFew(files) + ")") +
+                   ": the site was probably copied out of a larger tree. " + mend + ", or link to it on the web.";
         }
         case CauseKind::Anchors: {
             std::vector<std::string> anchors = QuotedAnchors(problem);
@@ -135,8 +164,9 @@ std::string Sentence(const Problem& problem) {
             return DisplayPath(problem.cause) + " " + MissingAnchors(anchors) +
                    "; add them, or correct the links to them.";
         }
-        case CauseKind::File:
         case CauseKind::Siblings:
+            return SiblingsSentence(problem);
+        case CauseKind::File:
             break;
     }
     return first.problem.empty() ? first.message : first.problem;
@@ -144,33 +174,15 @@ std::string Sentence(const Problem& problem) {
 
 // Several problems of one id that miss the same path below sibling folders,
 // as one: a manual per language whose pages share a template.
-Problem Siblings(const std::vector<Problem*>& members, const std::string& parent, size_t varying,
-                 const std::string& rest) {
+Problem Siblings(const std::vector<Problem*>& members, size_t varying, const std::string& rest) {
     const Problem& first = *members.front();
     Problem siblings{first.severity, first.id, CauseKind::Siblings, rest, {}, {}, first.codePages, "", {}, 0};
-    std::vector<std::string> names;
     for (const Problem* member : members) {
-        std::string folder = Joined(Parts(member->cause), 0, varying + 1);
-        siblings.folders.push_back(folder);
-        names.push_back(Backslashed(folder.substr(folder.rfind('/') + 1)) + "\\");
+        siblings.folders.push_back(Joined(Parts(member->cause), 0, varying + 1));
         siblings.places.insert(siblings.places.end(), member->places.begin(), member->places.end());
     }
     std::sort(siblings.places.begin(), siblings.places.end());  // the order found: they are one array's
     Tally(siblings);
-    std::string where = Counted(members.size(), "folder", "folders") + " of " +
-                        (parent.empty() ? "D:\\" : WindowsForm(parent) + "\\") + " (" + FirstFew(names) + ")";
-    std::string shared = "; add it to each, or correct the links, which such folders often share through a template.";
-    if (first.kind == CauseKind::Anchors) {
-        siblings.message = Backslashed(rest) + " in " + where + " " + MissingAnchors(QuotedAnchors(siblings)) +
-                           "; add them to each, or correct the links, which such folders often share through a "
-                           "template.";
-    } else if (first.kind == CauseKind::Folder) {
-        siblings.message = "The folder " + Backslashed(rest) + "\\ is not on the disc in " + where +
-                           ", and links name " + Counted(siblings.targets.size(), "file", "files") + " in them" +
-                           shared;
-    } else {
-        siblings.message = Backslashed(rest) + " is not on the disc in " + where + shared;
-    }
     return siblings;
 }
 
@@ -183,7 +195,7 @@ bool CanHaveSiblings(const Problem& problem) {
 // parent; each problem joins the largest such group it is in.
 void JoinSiblings(std::vector<Problem>& problems) {
     struct Group {
-        std::string parent, rest;
+        std::string rest;
         size_t varying;
         std::vector<size_t> members;
     };
@@ -192,11 +204,13 @@ void JoinSiblings(std::vector<Problem>& problems) {
         const Problem& problem = problems[i];
         if (!CanHaveSiblings(problem)) continue;
         std::vector<std::string> parts = Parts(problem.cause);
+        // Pages miss the same only when they miss the same anchor.
+        std::string anchors = problem.kind == CauseKind::Anchors ? QuotedAnchors(problem).front() : "";
         for (size_t varying = 0; varying + 1 < parts.size(); varying++) {
             std::string parent = Joined(parts, 0, varying), rest = Joined(parts, varying + 1, parts.size());
             std::string key = problem.id + '\n' + char('0' + int(problem.kind)) + '\n' +
-                              CodePagesKey(problem.codePages) + '\n' + parent + '\n' + rest;
-            Group& group = groups.emplace(key, Group{parent, rest, varying, {}}).first->second;
+                              CodePagesKey(problem.codePages) + '\n' + parent + '\n' + rest + '\n' + anchors;
+            Group& group = groups.emplace(key, Group{rest, varying, {}}).first->second;
             group.members.push_back(i);
         }
     }
@@ -215,12 +229,37 @@ void JoinSiblings(std::vector<Problem>& problems) {
         }
         if (members.size() < 2) continue;
         for (size_t i : group->members) joined[i] = true;
-        merged.push_back(Siblings(members, group->parent, group->varying, group->rest));
+        merged.push_back(Siblings(members, group->varying, group->rest));
     }
     for (size_t i = 0; i < problems.size(); i++) {
         if (!joined[i]) merged.push_back(std::move(problems[i]));
     }
     problems = std::move(merged);
+}
+
+// The anchors of one page as one problem, and the anchors that the same
+// sibling folders miss as one.
+void JoinAnchors(std::vector<Problem>& problems) {
+    std::vector<Problem> joined;
+    std::unordered_map<std::string, size_t> at;
+    for (Problem& problem : problems) {
+        if (problem.id != "link-anchor-missing") {
+            joined.push_back(std::move(problem));
+            continue;
+        }
+        std::string key = char('0' + int(problem.kind)) + FoldedName(problem.cause) + '\n' + CodePagesKey(problem.codePages);
+        for (const std::string& folder : problem.folders) key += '\n' + FoldedName(folder);
+        auto [found, fresh] = at.emplace(key, joined.size());
+        if (fresh) {
+            joined.push_back(std::move(problem));
+            continue;
+        }
+        Problem& into = joined[found->second];
+        into.places.insert(into.places.end(), problem.places.begin(), problem.places.end());
+        std::sort(into.places.begin(), into.places.end());
+        Tally(into);
+    }
+    problems = std::move(joined);
 }
 
 }  // namespace
@@ -251,9 +290,8 @@ std::vector<Problem> ProblemsOf(const Findings& findings) {
     }
     for (Problem& problem : problems) Tally(problem);
     JoinSiblings(problems);
-    for (Problem& problem : problems) {
-        if (problem.kind != CauseKind::Siblings) problem.message = Sentence(problem);
-    }
+    JoinAnchors(problems);
+    for (Problem& problem : problems) problem.message = Sentence(problem);
     std::stable_sort(problems.begin(), problems.end(), [](const Problem& a, const Problem& b) {
         if (a.severity != b.severity) return a.severity < b.severity;
         if (a.id != b.id) return RankOf(a.id) < RankOf(b.id);
