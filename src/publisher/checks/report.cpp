@@ -122,6 +122,17 @@ Json OutcomeJson(const Play& play) {
     return out;
 }
 
+// Each code page's outcome, with its number.
+Json OutcomesJson(const std::vector<Play>& plays) {
+    Json outcomes = Json::array();
+    for (const Play& each : plays) {
+        Json outcome{{"code_page", each.codePage}};
+        outcome.update(OutcomeJson(each));
+        outcomes.push_back(std::move(outcome));
+    }
+    return outcomes;
+}
+
 }  // namespace
 
 namespace {
@@ -191,23 +202,11 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
     play["program"] = autoplay.program ? Json(shown(*autoplay.program)) : Json(nullptr);
     play["launcher"] = autoplay.launcher;
     report["outcome"] = OutcomeJson(first);
-    Json outcomes = Json::array();
-    for (const Play& each : result.plays) {
-        Json outcome{{"code_page", each.codePage}};
-        outcome.update(OutcomeJson(each));
-        outcomes.push_back(std::move(outcome));
-    }
-    report["outcomes"] = std::move(outcomes);
+    report["outcomes"] = OutcomesJson(result.plays);
     if (!result.discPlays.empty()) {
         // What the disc that ondrelle disc makes of the folder does.
         report["disc_outcome"] = OutcomeJson(result.discPlays.front());
-        Json discOutcomes = Json::array();
-        for (const Play& each : result.discPlays) {
-            Json outcome{{"code_page", each.codePage}};
-            outcome.update(OutcomeJson(each));
-            discOutcomes.push_back(std::move(outcome));
-        }
-        report["disc_outcomes"] = std::move(discOutcomes);
+        report["disc_outcomes"] = OutcomesJson(result.discPlays);
     }
     Json findings = Json::array();
     for (const Finding& f : result.findings.Sorted()) {
