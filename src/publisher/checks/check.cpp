@@ -378,12 +378,20 @@ Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const Cod
     Result<SiteDisc> read = ReadSiteDisc(site, options.exclude);
     if (!read) return Error{read.error()};
     SiteDisc& asItStands = read.value();
+    Result<ScratchFolder> scratch = ScratchFolder::Create();
+    if (!scratch) return Error{scratch.error()};
+    // The folder as it stands starts nothing without autorun.inf; then what
+    // the disc made of it does, and everything it holds, is the rest of the
+    // report. A site whose root holds what disc refuses is checked as it stands.
     std::optional<SiteDisc> made;
     if (options.launcher && !asItStands.ownAutorun) {
         made = asItStands;
+        std::string label = site.filename().empty() ? site.parent_path().filename().string() : site.filename().string();
+        Additions additions{*options.launcher, false, "", AsciiLabel(label.empty() ? "DISC" : label)};
+        Result<bool> added = AddToRoot(*made, additions, scratch->path());
+        if (added) added = ShowAsDisc(*made, scratch->path() / "disc");
+        if (!added) made.reset();
     }
-    Result<ScratchFolder> scratch = ScratchFolder::Create();
-    if (!scratch) return Error{scratch.error()};
     Result<bool> shown = ShowAsDisc(asItStands, scratch->path() / "site");
     if (!shown) return Error{shown.error()};
     if (!made) {
@@ -391,13 +399,6 @@ Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const Cod
         AddLeftOutNote(asItStands.leftOut, result.findings);
         return result;
     }
-    // The folder as it stands starts nothing; what the made disc does, and
-    // everything it holds, is the rest of the report.
-    std::string label = site.filename().empty() ? site.parent_path().filename().string() : site.filename().string();
-    Additions additions{*options.launcher, false, "", AsciiLabel(label.empty() ? "DISC" : label)};
-    Result<bool> added = AddToRoot(*made, additions, scratch->path());
-    if (added) added = ShowAsDisc(*made, scratch->path() / "disc");
-    if (!added) return Error{added.error()};
     CheckResult result = CheckDisc(asItStands.tree, CheckScope::WithoutLinks, codePages, *options.medium);
     CheckResult disc = CheckDisc(made->tree, CheckScope::Everything, codePages, *options.medium);
     Findings findings;
