@@ -2,6 +2,7 @@
 #include "problems.h"
 
 #include "code_page.h"
+#include "code_page_names.h"
 #include "display_path.h"
 
 #include <algorithm>
@@ -291,7 +292,13 @@ std::vector<Problem> ProblemsOf(const Findings& findings) {
     for (Problem& problem : problems) Tally(problem);
     JoinSiblings(problems);
     JoinAnchors(problems);
-    for (Problem& problem : problems) problem.message = Sentence(problem);
+    for (Problem& problem : problems) {
+        problem.message = Sentence(problem);
+        // Where it holds, as a place's own sentence says it already.
+        if (problem.codePages.empty()) continue;
+        std::string where = "In " + CodePageList(problem.codePages) + ": ";
+        if (problem.message.compare(0, where.size(), where) != 0) problem.message = where + problem.message;
+    }
     std::stable_sort(problems.begin(), problems.end(), [](const Problem& a, const Problem& b) {
         if (a.severity != b.severity) return a.severity < b.severity;
         if (a.id != b.id) return RankOf(a.id) < RankOf(b.id);
