@@ -7,6 +7,7 @@
 #include "code_page_names.h"
 #include "disc_tree.h"
 #include "findings.h"
+#include "image_proof.h"
 #include "result.h"
 
 #include <filesystem>
@@ -40,6 +41,8 @@ struct CheckResult {
     // disc makes of it, with what it adds ("autorun.inf", "kelmora.exe").
     std::vector<Play> discPlays;
     std::vector<std::string> discAdds;
+    // For an image: whether it is whole, found before anything else.
+    std::optional<ImageProof> image;
     Findings findings;
     // The first code page's, which the report leads with.
     const AutoPlay& autoplay() const { return plays.front().autoplay; }

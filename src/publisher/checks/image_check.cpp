@@ -2,6 +2,8 @@
 #include "image_check.h"
 
 #include "code_page.h"
+#include "display_path.h"
+#include "image_proof.h"
 #include "scratch_folder.h"
 
 #include <fstream>
@@ -51,16 +53,55 @@ Result<bool> LayOutFolder(const DiscTree& tree, const DiscNode& folder, const fs
     return true;
 }
 
+void AddProofFindings(const ImageProof& proof, Findings& findings) {
+    for (const ImageDamage& damage : proof.damage) {
+        findings.Add("image-damaged", DisplayPath(damage.path),
+                     damage.what + (damage.path.empty() ? " Make the image again, or copy it again from one that is "
+                                                          "whole."
+                                                        : ""));
+    }
+    if (proof.checksumsLost) {
+        findings.Add("image-unproven", "",
+                     "Whatever MD5 checksums the image records are at the end of its session, which is cut off, so "
+                     "whether the rest holds what was written cannot be proven.");
+    } else if (!proof.checksums) {
+        findings.Add("image-unproven", "",
+                     "The image records no MD5 checksums, so whether its files hold what was written cannot be "
+                     "proven; only its length, its extents and its trees were checked. ondrelle disc and xorriso -md5 "
+                     "on record them.");
+    }
+}
+
 }  // namespace
 
 Result<bool> LayOut(const DiscTree& tree, const fs::path& folder, LayOutBytes which) {
     return LayOutFolder(tree, tree.root, folder, which);
 }
 
-Result<CheckResult> CheckImage(const fs::path& image, const CodePages& codePages, const Medium& medium) {
+Result<CheckResult> CheckImage(const fs::path& image, const CodePages& codePages, const Medium& medium,
+                               bool progress) {
+    Result<ImageProof> proof = ProveImage(image, progress);
+    if (!proof) return Error{proof.error()};
     Result<ImageTree> read = ReadImageTree(image);
-    if (!read) return Error{read.error()};
-    return CheckImageTree(read.value(), CheckScope::Everything, codePages, medium);
+    Result<CheckResult> checked = read ? CheckImageTree(read.value(), CheckScope::Everything, codePages, medium)
+                                       : Result<CheckResult>(Error{read.error()});
+    if (!checked && proof->whole()) return checked;
+    CheckResult result;
+    if (checked) {
+        result = std::move(checked.value());
+    } else {
+        // What Windows must read to play the disc is damaged: it starts nothing.
+        for (unsigned codePage : codePages.empty() ? kWesternWindows : codePages) {
+            Play play;
+            play.codePage = codePage;
+            play.outcome.why = "The image is damaged where Windows reads it to play the disc (" + checked.error() +
+                               "), so Windows starts nothing.";
+            result.plays.push_back(std::move(play));
+        }
+    }
+    AddProofFindings(proof.value(), result.findings);
+    result.image = std::move(proof.value());
+    return result;
 }
 
 Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages,

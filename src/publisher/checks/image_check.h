@@ -18,8 +18,10 @@ namespace publisher {
 enum class LayOutBytes { ForDryRun, Every };
 Result<bool> LayOut(const DiscTree& tree, const std::filesystem::path& folder, LayOutBytes which);
 
+// Proves the image whole first: what is wrong with it is image-damaged, and
+// an image whose folders cannot be read is checked no further.
 Result<CheckResult> CheckImage(const std::filesystem::path& image, const CodePages& codePages = kWesternWindows,
-                               const Medium& medium = kCd80);
+                               const Medium& medium = kCd80, bool progress = false);
 
 // The check of an image already read; laying it out needs the tree's reader.
 Result<CheckResult> CheckImageTree(ImageTree& image, CheckScope scope, const CodePages& codePages = kWesternWindows,

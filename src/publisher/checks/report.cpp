@@ -158,8 +158,22 @@ std::string OutcomeText(const CheckResult& result) {
            (launcher ? "and kelmora.exe " : "") + "that ondrelle disc adds, " + made;
 }
 
+std::string ImageText(const ImageProof& proof) {
+    if (!proof.whole()) {
+        return "The image is damaged (" + Counted(proof.damage.size(), "image-damaged error", "image-damaged errors") +
+               " below): " + (proof.damage.front().path.empty() ? "" : DisplayPath(proof.damage.front().path) + ": ") +
+               proof.damage.front().what;
+    }
+    if (!proof.checksums) {
+        return "The image's length, extents and trees are sound; it records no MD5 checksums, so its content is "
+               "not proven.";
+    }
+    return "The image is whole: its length, its extents, its two trees and the MD5 checksums of its session and of "
+           "its " + Counted(proof.filesProven, "file", "files") + " agree.";
+}
+
 std::string TextReport(const CheckResult& result, bool colour, bool verbose) {
-    std::string text = OutcomeText(result) + "\n";
+    std::string text = (result.image ? ImageText(*result.image) + "\n" : "") + OutcomeText(result) + "\n";
     std::vector<Problem> problems = ProblemsOf(result.findings);
     std::size_t counts[3] = {0, 0, 0};
     for (const Problem& problem : problems) counts[int(problem.severity)]++;
@@ -201,6 +215,14 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
     play["open"] = autoplay.autorun.open ? Json(shown(*autoplay.autorun.open)) : Json(nullptr);
     play["program"] = autoplay.program ? Json(shown(*autoplay.program)) : Json(nullptr);
     play["launcher"] = autoplay.launcher;
+    if (result.image) {
+        const ImageProof& proof = *result.image;
+        Json damage = Json::array();
+        for (const ImageDamage& d : proof.damage) damage.push_back({{"path", DisplayPath(d.path)}, {"what", d.what}});
+        report["image"] = {{"whole", proof.whole()},       {"checksums", proof.checksums},
+                           {"size", proof.size},           {"volume_size", proof.volumeSize},
+                           {"files_proven", proof.filesProven}, {"damage", std::move(damage)}};
+    }
     report["outcome"] = OutcomeJson(first);
     report["outcomes"] = OutcomesJson(result.plays);
     if (!result.discPlays.empty()) {

@@ -10,6 +10,9 @@
 
 namespace publisher {
 
+// Whether an image is whole, in one sentence.
+std::string ImageText(const ImageProof& proof);
+
 // What happens when the disc goes in, in one sentence; on Windows of several
 // code pages, a line for each group of them that agree.
 std::string OutcomeText(const CheckResult& result);

@@ -40,7 +40,7 @@ Result<CheckResult> CheckPath(const std::string& path, const CodePages& codePage
             return Error{"--exclude leaves files out of a site folder's disc; " + path +
                          " is an image, which holds what it holds"};
         }
-        return CheckImage(path, codePages, *options.medium);
+        return CheckImage(path, codePages, *options.medium, isatty(STDERR_FILENO) != 0);
     }
     return CheckSiteFolder(path, codePages, options);
 }

@@ -7,6 +7,7 @@
 #include "code_page_names.h"
 #include "disc_tree.h"
 #include "image_check.h"
+#include "image_proof.h"
 #include "image_reader.h"
 #include "image_writer.h"
 #include "launcher_lookup.h"
@@ -270,6 +271,14 @@ int RunDisc(const DiscRequest& request) {
     if (!readBack) return Fail(readBack.error() + "; nothing was written under " + shown);
     Result<std::uint64_t> verified = VerifyImage(tree, readBack.value(), pending->temporaryPath(), !request.quiet);
     if (!verified) return Fail(verified.error() + "; nothing was written under " + shown);
+    // Its checksums as a reader of the copy will prove them.
+    Result<ImageProof> proof = ProveImage(pending->temporaryPath(), !request.quiet);
+    if (!proof) return Fail(proof.error() + "; nothing was written under " + shown);
+    if (!proof->whole() || !proof->checksums) {
+        return Fail("the image, read back, is not whole: " +
+                    (proof->whole() ? std::string("it records no checksums") : ImageText(proof.value())) +
+                    " Nothing was written under " + shown);
+    }
     Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, codePages);
     if (!again) return Fail(again.error() + "; nothing was written under " + shown);
     if (!SameOutcomes(again.value(), check) || again->findings.HasErrors()) {

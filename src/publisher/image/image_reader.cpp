@@ -206,12 +206,14 @@ Result<ImageTree> ReadImageTree(const fs::path& image) {
     code = iso_image_import(loaded.get(), source, options, &features);
     iso_read_opts_free(options);
     iso_data_source_unref(source);
+    ImageTree result;
+    if (features) {
+        result.joliet = iso_read_image_features_has_joliet(features) != 0;
+        iso_read_image_features_destroy(features);
+    }
     if (code < 0) {
         return Error{image.string() + " is not an ISO 9660 image that can be read: " + IsoFailure(code)};
     }
-    ImageTree result;
-    result.joliet = iso_read_image_features_has_joliet(features) != 0;
-    iso_read_image_features_destroy(features);
 
     TreeReader reader;
     result.tree.root.kind = NodeKind::Folder;

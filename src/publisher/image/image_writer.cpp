@@ -118,6 +118,7 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     // Links inside the site stand for what they lead to; the tree has
     // already refused the others.
     iso_tree_set_follow_symlinks(image.get(), 1);
+    iso_image_set_ignore_aclea(image.get(), 3);  // nothing of the machine's ACLs and attributes
 
     TreeBuilder builder{image.get(), settings.date, {}};
     if (!builder.AddChildren(iso_image_get_root(image.get()), tree.root, "")) {
@@ -145,6 +146,12 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     // folder of their own would show up in the Joliet tree.
     iso_write_opts_set_allow_deep_paths(o, 1);
     iso_write_opts_set_always_gmt(o, 1);
+    // MD5 checksums of the session and of every file, as xorriso -md5 on
+    // records them, so that a copy of the image can be proven whole. Their
+    // array is found through an attribute of the root, which needs AAIP; the
+    // files' own ACLs and attributes stay out (set on the image above).
+    iso_write_opts_set_aaip(o, 1);
+    iso_write_opts_set_record_md5(o, 1, 1);
     if (getenv("FIFO")) iso_write_opts_set_fifo_size(o, atoi(getenv("FIFO")));
     // Read-only for everybody, owned by nobody in particular: nothing of the
     // machine that made the image ends up in it.

@@ -36,6 +36,7 @@ const IdSeverity kIds[] = {
     {"symlink-outside", Severity::Error},
     {"symlink-broken", Severity::Error},
     {"special-file", Severity::Error},
+    {"image-damaged", Severity::Error},
     {"link-broken", Severity::Warning},
     {"link-anchor-missing", Severity::Warning},
     {"link-outside-disc", Severity::Warning},
@@ -52,6 +53,7 @@ const IdSeverity kIds[] = {
     {"link-external", Severity::Note},
     {"link-folder", Severity::Note},
     {"page-not-checked", Severity::Note},
+    {"image-unproven", Severity::Note},
     {"left-out", Severity::Note},
     {"start-page-guessed", Severity::Note},
 };
