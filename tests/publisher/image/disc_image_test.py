@@ -178,6 +178,12 @@ def TestNames(args, work):
         Check("%s reads every name, size and byte" % reader, got == expected,
               "%s; missing %s, extra %s, changed %s" % (extracted.stderr.decode(errors="replace")[-300:],
                                                        missing, extra, changed))
+    # The checksums are xorriso's own: it proves every file and the session by them.
+    proved = subprocess.run(["xorriso", "-md5", "on", "-indev", image, "-check_md5_r", "FAILURE", "/", "--"],
+                            capture_output=True)
+    said = (proved.stdout + proved.stderr).decode(errors="replace")
+    Check("xorriso -check_md5_r accepts the image's checksums",
+          proved.returncode == 0 and "File contents and their MD5 checksums match." in said, said[-300:])
     level1 = re.compile(r"^(/[A-Z0-9_]{1,8}(\.[A-Z0-9_]{0,3};1)?)+$")
     iso_names = Isoinfo(image, "-f").decode("ascii").splitlines()
     bad = [name for name in iso_names if not level1.match(name)][:5]
@@ -259,7 +265,8 @@ def main():
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
-    for tool, package in (("isoinfo", "genisoimage"), ("7zz", "7zip"), ("bsdtar", "libarchive-tools")):
+    for tool, package in (("isoinfo", "genisoimage"), ("7zz", "7zip"), ("bsdtar", "libarchive-tools"),
+                          ("xorriso", "xorriso")):
         if not shutil.which(tool):
             print("%s (%s) is missing" % (tool, package))
             return 77
