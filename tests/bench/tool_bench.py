@@ -8,7 +8,8 @@
   broken reference of each kind that a browser loads or follows;
 - `ondrelle check --code-page all` against the default (code page 1252) on the documentation site;
 - on a media-shaped site and a documentation-shaped one: `ondrelle check`, `ondrelle disc` with
-  its split, `xorriso -as mkisofs -J -R`, and reading the site once with cat.
+  its split, `xorriso -as mkisofs -J -R`, and reading the site once with cat; then `ondrelle check`
+  of the image, which proves it whole, against cat of it and `xorriso -md5 on -check_md5_r`.
 
 Times are medians of five runs, with the files in the page cache, as for every tool here. The
 sites and images go to DIR, which is best in memory: writing to this machine's disk takes from
@@ -137,6 +138,21 @@ def DiscAgainstXorriso(args, name, make):
     print("  cat of the site       %6.2f s" % cat)
     print("  ondrelle disc / xorriso: %.1fx; its writing, reading back and checking / xorriso: %.1fx "
           "(goal: 2x or less)" % (disc / xorriso, (writing + reading) / xorriso))
+    ProveAgainstXorriso(os.path.join(work, "ondrelle.iso"), args)
+
+
+def ProveAgainstXorriso(image, args):
+    """Proving an image whole (its checksums, every byte of it read once) against reading it with cat
+    and against xorriso's own proof of the same checksums."""
+    proof, _ = Median([args.ondrelle, "check", image], (0, 1))
+    cat, _ = Median(["sh", "-c", "cat '%s' >/dev/null" % image])
+    xorriso, _ = Median(["xorriso", "-md5", "on", "-indev", image, "-check_md5_r", "FAILURE", "/", "--"])
+    print("  ondrelle check IMAGE  %6.2f s   (proves it whole, then checks it; %.0f MB)"
+          % (proof, os.path.getsize(image) / 1e6))
+    print("  cat of the image      %6.2f s" % cat)
+    print("  xorriso -check_md5_r  %6.2f s" % xorriso)
+    print("  ondrelle check IMAGE / xorriso -check_md5_r: %.1fx (goal: 1x or less); / cat: %.1fx"
+          % (proof / xorriso, proof / cat))
 
 
 def main():
