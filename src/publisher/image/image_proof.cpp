@@ -2,6 +2,7 @@
 #include "image_proof.h"
 
 #include "display_path.h"
+#include "image_file.h"
 #include "iso_library.h"
 #include "progress_meter.h"
 
@@ -27,32 +28,6 @@ struct ImageDeleter {
     void operator()(IsoImage* image) const { iso_image_unref(image); }
 };
 using Image = std::unique_ptr<IsoImage, ImageDeleter>;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Up to `count` bytes at `offset`; fewer only at the end of the file.
-std::size_t ReadAt(int fd, char* bytes, std::size_t count, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = pread(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += std::size_t(n);
-    }
-    return done;
-}
 
 struct File {
     std::string path;
@@ -141,7 +116,7 @@ std::string Bytes(std::uint64_t n) { return Counted(n, "byte", "bytes"); }
 // there is none to read.
 std::uint64_t VolumeSize(int fd) {
     unsigned char pvd[kSector];
-    if (ReadAt(fd, reinterpret_cast<char*>(pvd), kSector, 16 * kSector) != kSector) return 0;
+    if (!ReadAt(fd, pvd, kSector, 16 * kSector)) return 0;
     if (pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5) != 0) return 0;
     std::uint32_t blocks = pvd[80] | pvd[81] << 8 | pvd[82] << 16 | std::uint32_t(pvd[83]) << 24;
     std::uint32_t blockSize = pvd[128] | pvd[129] << 8;
@@ -269,7 +244,7 @@ public:
         bool cut = false;
         while (at < end && !cut) {
             std::size_t want = std::size_t(std::min<std::uint64_t>(buffer.size(), end - at));
-            std::size_t got = ReadAt(in.get(), buffer.data(), want, at);
+            std::size_t got = ReadUpTo(in.get(), buffer.data(), want, at);
             cut = got < want;
             if (at + got > from && at < to) {
                 std::uint64_t lo = std::max(at, from), hi = std::min(at + got, to);

@@ -1,6 +1,7 @@
 // An image's Joliet tree read with libisofs, and compared byte for byte with what was written.
 #include "image_reader.h"
 
+#include "image_file.h"
 #include "iso_library.h"
 #include "progress_meter.h"
 
@@ -23,34 +24,6 @@ constexpr std::uint64_t kSector = 2048;
 struct ImageDeleter {
     void operator()(IsoImage* image) const { iso_image_unref(image); }
 };
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Reads exactly `count` bytes at `offset`; false on a short read.
-bool ReadAt(int fd, void* bytes, std::size_t count, std::uint64_t offset) {
-    char* p = static_cast<char*>(bytes);
-    while (count > 0) {
-        ssize_t n = pread(fd, p, count, off_t(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        count -= std::size_t(n);
-        offset += std::uint64_t(n);
-    }
-    return true;
-}
 
 struct TreeReader {
     std::string failure;
