@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <map>
 #include <memory>
 
@@ -246,9 +247,14 @@ public:
             std::size_t want = std::size_t(std::min<std::uint64_t>(buffer.size(), end - at));
             std::size_t got = ReadUpTo(in.get(), buffer.data(), want, at);
             cut = got < want;
+            // Every byte goes into two sums, the session's and its file's; the
+            // session's runs on another core, so the proof keeps up with reading.
+            std::future<void> sessionSum;
             if (at + got > from && at < to) {
                 std::uint64_t lo = std::max(at, from), hi = std::min(at + got, to);
-                iso_md5_compute(session, buffer.data() + (lo - at), int(hi - lo));
+                sessionSum = std::async(std::launch::async, [&, lo, hi] {
+                    iso_md5_compute(session, buffer.data() + (lo - at), int(hi - lo));
+                });
             }
             // The files whose content begins in this chunk start their sums.
             while (next < pending.size() && pending[next]->start < at + got) {
@@ -259,6 +265,7 @@ public:
                 std::uint64_t lo = std::max(at, run.file->start), hi = std::min(at + got, run.file->End());
                 if (hi > lo) iso_md5_compute(run.md5, buffer.data() + (lo - at), int(hi - lo));
             }
+            if (sessionSum.valid()) sessionSum.get();
             at += got;
             for (size_t i = 0; i < running.size();) {
                 if (running[i].file->End() > at) {
