@@ -7,6 +7,7 @@
 #include "code_page_names.h"
 #include "display_path.h"
 #include "dry_run.h"
+#include "launcher_signature.h"
 #include "links.h"
 #include "names.h"
 #include "left_out.h"
@@ -347,6 +348,7 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
     CheckResult result;
     std::vector<CodePageFindings> runs;
     std::vector<TextInCodePages> searches;  // where the launcher looked for its start page
+    Findings signing;
     const CodePages& readers = codePages.empty() ? kWesternWindows : codePages;
     {
         MappedDisc disc(tree.folder);
@@ -363,8 +365,15 @@ CheckResult CheckDisc(const DiscTree& tree, CheckScope scope, const CodePages& c
             if (searched) AddTextIn(searches, *searched, codePage);
         }
         SetAnsiCodePage(before);
+        const AutoPlay& autoplay = result.autoplay();
+        std::string program;
+        if (autoplay.launcher && PosixPathOf(*autoplay.program, &program)) {
+            result.signature = CheckLauncherSignature(program, Shown(*autoplay.program),
+                                                      DiscPath(tree, *autoplay.program), signing);
+        }
     }
     result.findings = MergeCodePages(runs);
+    for (const Finding& finding : signing.All()) result.findings.Add(finding);
     CheckStartPageNames(tree, searches, result.findings);
     CheckOutcomesAgree(result.plays, result.findings);
     CheckNames(tree, result.findings);

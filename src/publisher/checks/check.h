@@ -3,6 +3,7 @@
 #ifndef ONDRELLE_PUBLISHER_CHECK_H
 #define ONDRELLE_PUBLISHER_CHECK_H
 
+#include "authenticode.h"
 #include "autoplay.h"
 #include "code_page_names.h"
 #include "disc_tree.h"
@@ -43,6 +44,8 @@ struct CheckResult {
     std::vector<std::string> discAdds;
     // For an image: whether it is whole, found before anything else.
     std::optional<ImageProof> image;
+    // The signature of the launcher that AutoPlay starts, when it was read.
+    std::optional<Signature> signature;
     Findings findings;
     // The first code page's, which the report leads with.
     const AutoPlay& autoplay() const { return plays.front().autoplay; }

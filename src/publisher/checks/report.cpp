@@ -223,6 +223,17 @@ std::string JsonReport(const CheckResult& result, const std::string& path) {
                            {"size", proof.size},           {"volume_size", proof.volumeSize},
                            {"files_proven", proof.filesProven}, {"damage", std::move(damage)}};
     }
+    if (result.signature) {
+        const Signature& s = *result.signature;
+        auto moment = [](std::int64_t seconds) { return seconds ? Json(MomentOf(seconds)) : Json(nullptr); };
+        report["signature"] = {{"signed", s.present},
+                               {"signer", s.present ? Json(s.signer) : Json(nullptr)},
+                               {"issuer", s.present ? Json(s.issuer) : Json(nullptr)},
+                               {"matches", s.matches},
+                               {"verified", s.verified},
+                               {"timestamp", s.timestamp ? moment(*s.timestamp) : Json(nullptr)},
+                               {"expires", s.present ? moment(s.notAfter) : Json(nullptr)}};
+    }
     report["outcome"] = OutcomeJson(first);
     report["outcomes"] = OutcomesJson(result.plays);
     if (!result.discPlays.empty()) {

@@ -129,8 +129,18 @@ Result<bool> AddToRoot(SiteDisc& disc, const Additions& additions, const fs::pat
     return true;
 }
 
+Result<bool> ReplaceInRoot(SiteDisc& disc, const std::string& name, const fs::path& origin) {
+    for (DiscNode& child : disc.tree.root.children) {
+        if (child.name != name || child.kind != NodeKind::File) continue;
+        child = FileNode(name, origin);
+        disc.replaced.push_back(name);
+        return true;
+    }
+    return Error{"the disc's root has no file " + name};
+}
+
 Result<bool> ShowAsDisc(SiteDisc& disc, const fs::path& dir) {
-    if (disc.leftOut.empty() && disc.added.empty()) return true;
+    if (disc.leftOut.empty() && disc.added.empty() && disc.replaced.empty()) return true;
     std::error_code ec;
     fs::create_directory(dir, ec);
     if (ec) return Error{"cannot lay out " + dir.string() + ": " + ec.message()};

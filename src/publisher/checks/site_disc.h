@@ -19,6 +19,7 @@ struct SiteDisc {
     std::vector<std::string> leftOut;  // raw paths
     std::vector<std::string> added;    // in the root: "kelmora.exe", "autorun.inf"
     std::string launcherName;          // the launcher in the root, the site's own or the added one; "" for none
+    std::vector<std::string> replaced;  // in the root: files whose disc copy is not the site's, the signed launcher
     bool ownAutorun = false;
 };
 
@@ -43,6 +44,9 @@ std::string AutorunText(const std::string& launcher, bool ie, const std::string&
 // Adds the launcher, unless the root has one under any name, and autorun.inf,
 // unless the root has its own; a generated file is written under `scratch`.
 Result<bool> AddToRoot(SiteDisc& disc, const Additions& additions, const std::filesystem::path& scratch);
+
+// Puts `origin` on the disc in place of the root's file `name`.
+Result<bool> ReplaceInRoot(SiteDisc& disc, const std::string& name, const std::filesystem::path& origin);
 
 // Shows the disc to the file layer: the tree's folder becomes `dir`, made
 // under a scratch folder, when the disc is not the site folder as it stands.

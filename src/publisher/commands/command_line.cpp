@@ -153,6 +153,16 @@ int RunCommandLine(int argc, char** argv) {
     disc->add_option("--date", request.date,
                      "Every time stamp of the image: seconds since 1970 or YYYY-MM-DD[THH:MM:SS] in UTC "
                      "(default: SOURCE_DATE_EPOCH, else the files' own and now)");
+    disc->add_option("--sign", request.sign,
+                     "Sign the disc's kelmora.exe with this code-signing certificate (PKCS#12, .pfx), so that "
+                     "Windows Vista to 11 name the publisher when they ask whether to run it; needs osslsigncode");
+    disc->add_option("--sign-password-file", request.signPasswordFile,
+                     "The file that holds the certificate's password (default: ONDRELLE_SIGN_PASSWORD)");
+    disc->add_option("--sign-name", request.signName, "The signature's description (default: the label)");
+    disc->add_option("--sign-url", request.signUrl, "The publisher's address, in the signature");
+    disc->add_option("--timestamp", request.timestamp,
+                     "An RFC 3161 time-stamp authority's URL, so that the signature holds after the certificate "
+                     "expires");
     disc->add_flag("--dry-run", request.dryRun, "Check and say what the image would hold; write nothing");
     disc->add_flag("-q,--quiet", request.quiet, "Write nothing when all went well");
     disc->add_flag("-v,--verbose", request.verbose, "List every place of every cause with its own sentence, and every note, not one line per id");
@@ -176,6 +186,11 @@ int RunCommandLine(int argc, char** argv) {
         return 2;
     }
     if (disc->parsed()) {
+        bool signing = request.signPasswordFile || request.signName || request.signUrl || request.timestamp;
+        if (signing && !request.sign) {
+            std::cerr << "ondrelle: --sign-password-file, --sign-name, --sign-url and --timestamp go with --sign\n";
+            return 2;
+        }
         if (!discCodePages.empty()) request.codePages = codePages.value();
         request.exclude = say.exclude;
         request.ignore = say.ignore;

@@ -1,6 +1,7 @@
 // ondrelle disc: the site laid out and checked as the disc, written, read back, and named.
 #include "disc.h"
 
+#include "authenticode.h"
 #include "autoplay.h"
 #include "check.h"
 #include "code_page.h"
@@ -25,7 +26,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -150,157 +153,259 @@ Result<std::int64_t> ParseDate(const std::string& text) {
     return std::int64_t(seconds);
 }
 
-int RunDisc(const DiscRequest& request) {
-    std::error_code ec;
-    fs::path site = fs::canonical(request.site, ec);
-    if (ec) return Refuse("cannot read " + request.site.string() + ": " + ec.message());
-    if (!fs::is_directory(site)) return Refuse(request.site.string() + " is not a folder: give the site's folder");
-    fs::path image = fs::weakly_canonical(fs::absolute(request.image), ec);
-    if (ec || image.filename().empty()) return Refuse("cannot write " + request.image.string());
-    std::string siteText = site.string() + "/";
-    if (image.string().compare(0, siteText.size(), siteText) == 0) {
-        return Refuse("the image " + request.image.string() + " would be inside the site " + request.site.string() +
-                      ", and so on the disc itself: write it somewhere else");
-    }
-    if (!fs::is_directory(image.parent_path(), ec)) {
-        return Refuse("cannot write " + request.image.string() + ": the folder " + image.parent_path().string() +
-                      " does not exist");
-    }
-    if (fs::is_directory(image, ec)) return Refuse(request.image.string() + " is a folder");
+namespace {
 
+// The request's paths, date, label and page, as the image takes them.
+struct Plan {
+    fs::path site, image;
     std::optional<std::int64_t> date;
+    std::string label;
+    std::string page;  // with backslashes
+};
+
+// Where the request cannot run, why, as it says to the publisher.
+Result<Plan> PlanOf(const DiscRequest& request) {
+    Plan plan;
+    std::error_code ec;
+    plan.site = fs::canonical(request.site, ec);
+    if (ec) return Error{"cannot read " + request.site.string() + ": " + ec.message()};
+    if (!fs::is_directory(plan.site)) return Error{request.site.string() + " is not a folder: give the site's folder"};
+    plan.image = fs::weakly_canonical(fs::absolute(request.image), ec);
+    if (ec || plan.image.filename().empty()) return Error{"cannot write " + request.image.string()};
+    std::string siteText = plan.site.string() + "/";
+    if (plan.image.string().compare(0, siteText.size(), siteText) == 0) {
+        return Error{"the image " + request.image.string() + " would be inside the site " + request.site.string() +
+                     ", and so on the disc itself: write it somewhere else"};
+    }
+    if (!fs::is_directory(plan.image.parent_path(), ec)) {
+        return Error{"cannot write " + request.image.string() + ": the folder " + plan.image.parent_path().string() +
+                     " does not exist"};
+    }
+    if (fs::is_directory(plan.image, ec)) return Error{request.image.string() + " is a folder"};
+
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
     if (request.date || (epoch && *epoch)) {
         Result<std::int64_t> parsed = ParseDate(request.date ? *request.date : std::string(epoch));
-        if (!parsed) return Refuse((request.date ? "--date: " : "SOURCE_DATE_EPOCH: ") + parsed.error());
-        date = parsed.value();
+        if (!parsed) return Error{(request.date ? "--date: " : "SOURCE_DATE_EPOCH: ") + parsed.error()};
+        plan.date = parsed.value();
     }
-    std::string label = request.label ? *request.label : site.filename().string();
-    if (label.empty()) label = "DISC";
-    std::string page;
+    plan.label = request.label ? *request.label : plan.site.filename().string();
+    if (plan.label.empty()) plan.label = "DISC";
     if (request.page) {
-        page = *request.page;
-        std::replace(page.begin(), page.end(), '/', '\\');
-        for (char c : page) {
+        plan.page = *request.page;
+        std::replace(plan.page.begin(), plan.page.end(), '/', '\\');
+        for (char c : plan.page) {
             unsigned char u = static_cast<unsigned char>(c);
             if (u < 0x20 || u >= 0x7F || c == '"') {
-                return Refuse("--page must be plain ASCII without quotation marks, as autorun.inf holds it: "
-                              "rename the page");
+                return Error{"--page must be plain ASCII without quotation marks, as autorun.inf holds it: "
+                             "rename the page"};
             }
         }
-        if (page.empty()) return Refuse("--page is empty");
+        if (plan.page.empty()) return Error{"--page is empty"};
     }
+    return plan;
+}
 
-    Result<SiteDisc> read = ReadSiteDisc(site, request.exclude);
-    if (!read) return Refuse(read.error());
+// The certificate's password: from its file, or from the environment, never
+// from the command line, where every user of the machine can read it.
+Result<std::string> SigningPassword(const DiscRequest& request) {
+    if (request.signPasswordFile) {
+        std::ifstream in(*request.signPasswordFile, std::ios::binary);
+        if (!in.is_open()) return Error{"cannot read the password file " + request.signPasswordFile->string()};
+        std::string password((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // One line, as an editor or echo leaves it.
+        if (!password.empty() && password.back() == '\n') password.pop_back();
+        if (!password.empty() && password.back() == '\r') password.pop_back();
+        return password;
+    }
+    const char* named = std::getenv("ONDRELLE_SIGN_PASSWORD");
+    if (named) return std::string(named);
+    return Error{"--sign needs the certificate's password: give it in a file with --sign-password-file FILE, or "
+                 "in the environment variable ONDRELLE_SIGN_PASSWORD"};
+}
+
+// Signs the copy of the launcher that goes onto the disc; the site's file,
+// or the installed one, stays as it is.
+Result<bool> SignLauncher(SiteDisc& disc, const DiscRequest& request, const std::string& label,
+                          const fs::path& scratch) {
+    Result<std::string> password = SigningPassword(request);
+    if (!password) return Error{password.error()};
+    DiscNode* launcher = nullptr;
+    for (DiscNode& child : disc.tree.root.children) {
+        if (child.name == disc.launcherName) launcher = &child;
+    }
+    if (!launcher) return Error{"there is no launcher in the disc's root to sign"};
+    fs::path folder = scratch / "signed";
+    std::error_code ec;
+    fs::create_directory(folder, ec);
+    if (ec) return Error{"cannot make " + folder.string() + ": " + ec.message()};
+    SigningRequest signing{*request.sign, password.value(), request.signName ? *request.signName : label,
+                           request.signUrl.value_or(""), request.timestamp.value_or("")};
+    fs::path copy = folder / launcher->name;
+    Result<Signature> signature = SignProgram(launcher->origin, copy, signing);
+    if (!signature) return Error{signature.error()};
+    return ReplaceInRoot(disc, launcher->name, copy);
+}
+
+// The site as the disc: left-outs gone, the launcher (signed, when asked)
+// and autorun.inf added, shown to the file layer under the scratch folder.
+Result<SiteDisc> LayOutDisc(const DiscRequest& request, const Plan& plan, const fs::path& scratch,
+                            std::string* autorunLabel) {
+    Result<SiteDisc> read = ReadSiteDisc(plan.site, request.exclude);
+    if (!read) return Error{read.error()};
     SiteDisc& disc = read.value();
-    Result<ScratchFolder> scratch = ScratchFolder::Create();
-    if (!scratch) return Refuse(scratch.error());
     const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
     // Explorer reads label= in the reader's code page: in that of the first
     // reader when they are given, else in plain ASCII, which every one reads alike.
-    Additions additions{{}, request.ie, page, ""};
+    Additions additions{{}, request.ie, plan.page, ""};
     if (request.codePages) {
-        Utf8ToAnsi(label, codePages.front(), &additions.label);
+        Utf8ToAnsi(plan.label, codePages.front(), &additions.label);
     } else {
-        additions.label = AsciiLabel(label);
+        additions.label = AsciiLabel(plan.label);
     }
     if (disc.launcherName.empty()) {
         Result<fs::path> launcher = FindLauncher(request.launcher);
-        if (!launcher) return Refuse(launcher.error());
+        if (!launcher) return Error{launcher.error()};
         additions.launcher = launcher.value();
     }
-    Result<bool> added = AddToRoot(disc, additions, scratch->path());
-    if (added) added = ShowAsDisc(disc, scratch->path() / "disc");
-    if (!added) return Refuse(added.error());
-    if (disc.ownAutorun && (request.ie || request.page)) {
-        std::cerr << "ondrelle: the site's own autorun.inf is used as it is, so --ie and --page change nothing\n";
-    }
-    const DiscTree& tree = disc.tree;
-    const std::string& autorunLabel = additions.label;
-    bool ownAutorun = disc.ownAutorun;
+    Result<bool> added = AddToRoot(disc, additions, scratch);
+    if (added && request.sign) added = SignLauncher(disc, request, plan.label, scratch);
+    if (added) added = ShowAsDisc(disc, scratch / "disc");
+    if (!added) return Error{added.error()};
+    *autorunLabel = additions.label;
+    return std::move(read.value());
+}
 
-    CheckResult check = CheckDisc(tree, CheckScope::Everything, codePages, *request.medium);
+// The check of the disc before anything is written, with what the label
+// becomes where Explorer shows it.
+CheckResult CheckBeforeWriting(const SiteDisc& disc, const DiscRequest& request, const Plan& plan,
+                               const std::string& autorunLabel) {
+    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+    CheckResult check = CheckDisc(disc.tree, CheckScope::Everything, codePages, *request.medium);
     AddLeftOutNote(disc.leftOut, check.findings);
+    const std::string& label = plan.label;
     if (JolietVolumeId(label) != label) {
         check.findings.Add("label-changed", "",
                            "Explorer shows only the label's first 16 characters, \"" + JolietVolumeId(label) +
                                "\"; give a shorter one with --label.");
     }
-    if (!ownAutorun && request.codePages) {
+    if (!disc.ownAutorun && request.codePages) {
         CheckLabelLine(label, autorunLabel, codePages.front(), codePages, check.findings);
-    } else if (!ownAutorun && autorunLabel != label) {
+    } else if (!disc.ownAutorun && autorunLabel != label) {
         check.findings.Add("label-changed", "autorun.inf",
                            "autorun.inf holds plain ASCII, so its label= line reads \"" + autorunLabel +
                                "\"; give an ASCII one with --label.");
     }
     check.findings = check.findings.Without(request.ignore);
+    return check;
+}
+
+// "5,001 files in 51 folders, 210.4 MB, with kelmora.exe and autorun.inf added".
+std::string Holds(const SiteDisc& disc) {
+    Content content = Count(disc.tree);
+    std::string addedText;
+    for (const std::string& name : disc.added) addedText += (addedText.empty() ? ", with " : " and ") + name;
+    if (!addedText.empty()) addedText += " added";
+    return Counted(content.files, "file", "files") + " in " + Counted(content.folders, "folder", "folders") + ", " +
+           Size(content.bytes) + addedText;
+}
+
+struct Timing {
+    double writing = 0, verifying = 0;
+};
+
+// Read back before the image takes its name: a bad image never gets it.
+// Once its bytes are the site's, its links are those checked before; what is
+// left to prove is that it is whole, how Windows reads its names and plays it.
+Result<bool> ReadBack(const PendingFile& pending, const DiscTree& tree, const CheckResult& check,
+                      const DiscRequest& request) {
+    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+    Result<ImageTree> readBack = ReadImageTree(pending.temporaryPath());
+    if (!readBack) return Error{readBack.error()};
+    Result<std::uint64_t> verified = VerifyImage(tree, readBack.value(), pending.temporaryPath(), !request.quiet);
+    if (!verified) return Error{verified.error()};
+    // Its checksums as a reader of the copy will prove them.
+    Result<ImageProof> proof = ProveImage(pending.temporaryPath(), !request.quiet);
+    if (!proof) return Error{proof.error()};
+    if (!proof->whole() || !proof->checksums) {
+        return Error{"the image, read back, is not whole: " +
+                     (proof->whole() ? std::string("it records no checksums") : ImageText(proof.value()))};
+    }
+    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, codePages);
+    if (!again) return Error{again.error()};
+    if (!SameOutcomes(again.value(), check) || again->findings.HasErrors()) {
+        return Error{"the image, read back, does not do what the site does: " + OutcomeText(again.value())};
+    }
+    return true;
+}
+
+// Writes the image under a temporary name, proves it, and gives it its name.
+Result<std::uint64_t> WriteAndProve(const SiteDisc& disc, const CheckResult& check, const DiscRequest& request,
+                                    const Plan& plan, Timing& timing) {
+    std::string shown = request.image.string();
+    const std::string nothing = "; nothing was written under " + shown;
+    Result<PendingFile> pending = PendingFile::Create(plan.image);
+    if (!pending) return Error{pending.error()};
+    Clock::time_point started = Clock::now();
+    ImageSettings settings{plan.label, plan.date, !request.quiet};
+    Result<std::uint64_t> written = WriteImage(disc.tree, settings, pending.value(), shown);
+    if (!written) return Error{written.error() + nothing};
+    timing.writing = Since(started);
+
+    started = Clock::now();
+    Result<bool> proven = ReadBack(pending.value(), disc.tree, check, request);
+    if (!proven) return Error{proven.error() + nothing};
+    timing.verifying = Since(started);
+    // The disk has been taking the image while it was read back; what is
+    // left of that wait belongs to writing.
+    started = Clock::now();
+    Result<bool> flushed = pending->Flush();
+    if (!flushed) return Error{flushed.error() + nothing};
+    timing.writing += Since(started);
+    Result<bool> committed = pending->Commit();
+    if (!committed) return Error{committed.error()};
+    return written;
+}
+
+}  // namespace
+
+int RunDisc(const DiscRequest& request) {
+    Result<Plan> plan = PlanOf(request);
+    if (!plan) return Refuse(plan.error());
+    Result<ScratchFolder> scratch = ScratchFolder::Create();
+    if (!scratch) return Refuse(scratch.error());
+    std::string autorunLabel;
+    Result<SiteDisc> disc = LayOutDisc(request, plan.value(), scratch->path(), &autorunLabel);
+    if (!disc) return Refuse(disc.error());
+    if (disc->ownAutorun && (request.ie || request.page)) {
+        std::cerr << "ondrelle: the site's own autorun.inf is used as it is, so --ie and --page change nothing\n";
+    }
+
+    CheckResult check = CheckBeforeWriting(disc.value(), request, plan.value(), autorunLabel);
     std::string report = TextReport(check, request.colour, request.verbose);
     if (check.findings.HasErrors()) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::printf("\nNothing was written: correct the errors above and run ondrelle disc again.\n");
         return 1;
     }
-    Content content = Count(tree);
-    std::string addedText;
-    for (const std::string& name : disc.added) addedText += (addedText.empty() ? ", with " : " and ") + name;
-    if (!addedText.empty()) addedText += " added";
-    std::string holds = Counted(content.files, "file", "files") + " in " +
-                        Counted(content.folders, "folder", "folders") + ", " + Size(content.bytes) + addedText;
+    std::string label = JolietVolumeId(plan->label);
     if (request.dryRun) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::printf("\nThe image would hold %s (%s), labelled \"%s\". Nothing was written (--dry-run).\n",
-                    holds.c_str(), ShareOf(content.bytes, *request.medium).c_str(), JolietVolumeId(label).c_str());
+                    Holds(disc.value()).c_str(), ShareOf(Count(disc->tree).bytes, *request.medium).c_str(),
+                    label.c_str());
         return 0;
     }
 
-    Result<PendingFile> pending = PendingFile::Create(image);
-    if (!pending) return Fail(pending.error());
-    Clock::time_point started = Clock::now();
-    ImageSettings settings{label, date, !request.quiet};
-    std::string shown = request.image.string();
-    Result<std::uint64_t> written = WriteImage(tree, settings, pending.value(), shown);
-    if (!written) return Fail(written.error() + "; nothing was written under " + shown);
-    double writing = Since(started);
-
-    // Read back before the image takes its name: a bad image never gets it.
-    // Once its bytes are the site's, its links are those checked above; what
-    // is left to prove is how Windows reads its names and plays it.
-    started = Clock::now();
-    Result<ImageTree> readBack = ReadImageTree(pending->temporaryPath());
-    if (!readBack) return Fail(readBack.error() + "; nothing was written under " + shown);
-    Result<std::uint64_t> verified = VerifyImage(tree, readBack.value(), pending->temporaryPath(), !request.quiet);
-    if (!verified) return Fail(verified.error() + "; nothing was written under " + shown);
-    // Its checksums as a reader of the copy will prove them.
-    Result<ImageProof> proof = ProveImage(pending->temporaryPath(), !request.quiet);
-    if (!proof) return Fail(proof.error() + "; nothing was written under " + shown);
-    if (!proof->whole() || !proof->checksums) {
-        return Fail("the image, read back, is not whole: " +
-                    (proof->whole() ? std::string("it records no checksums") : ImageText(proof.value())) +
-                    " Nothing was written under " + shown);
-    }
-    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, codePages);
-    if (!again) return Fail(again.error() + "; nothing was written under " + shown);
-    if (!SameOutcomes(again.value(), check) || again->findings.HasErrors()) {
-        return Fail("the image, read back, does not do what the site does: " + OutcomeText(again.value()) +
-                    " Nothing was written under " + shown);
-    }
-    double verifying = Since(started);
-    // The disk has been taking the image while it was read back; what is
-    // left of that wait belongs to writing.
-    started = Clock::now();
-    Result<bool> flushed = pending->Flush();
-    if (!flushed) return Fail(flushed.error() + "; nothing was written under " + shown);
-    writing += Since(started);
-    Result<bool> committed = pending->Commit();
-    if (!committed) return Fail(committed.error());
-
+    Timing timing;
+    Result<std::uint64_t> written = WriteAndProve(disc.value(), check, request, plan.value(), timing);
+    if (!written) return Fail(written.error());
     if (!request.quiet) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::printf("\nWrote %s (%s, %s): %s, labelled \"%s\". Written in %s, read back and checked in %s.\n",
-                    shown.c_str(), Size(written.value()).c_str(), ShareOf(written.value(), *request.medium).c_str(),
-                    holds.c_str(), JolietVolumeId(label).c_str(),
-                    FormatDuration(writing).c_str(), FormatDuration(verifying).c_str());
+                    request.image.string().c_str(), Size(written.value()).c_str(),
+                    ShareOf(written.value(), *request.medium).c_str(), Holds(disc.value()).c_str(), label.c_str(),
+                    FormatDuration(timing.writing).c_str(), FormatDuration(timing.verifying).c_str());
     }
     return 0;
 }

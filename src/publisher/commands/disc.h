@@ -30,6 +30,11 @@ struct DiscRequest {
     std::vector<std::string> exclude;  // globs of what is left out, relative to the root
     const Medium* medium = &kCd80;
     std::vector<std::string> ignore;   // ids of warnings and notes not to report
+    // --sign: the PKCS#12 certificate that signs the disc's launcher, its
+    // password's file (else ONDRELLE_SIGN_PASSWORD), the description
+    // (default: the label), the publisher's address and a time-stamp authority.
+    std::optional<std::filesystem::path> sign, signPasswordFile;
+    std::optional<std::string> signName, signUrl, timestamp;
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;  // every note, not one line per id
