@@ -19,13 +19,19 @@ import scenarios  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "tests", "publisher", "signing"))
+import throwaway_ca  # noqa: E402
+
 DATE = "2026-12-01"
+SIGNED = "--sign"  # the case's options: signed with a throw-away authority's certificate
 
 # name, site folder or files, disc options, the page the shell must be asked to open
 CASES = [
     ("demo-site", os.path.join(REPO, "examples", "site"), [], r"d:\index.htm"),
     ("page-in-subfolder", {"index.htm": scenarios.PAGE, "Docs/Start.htm": scenarios.PAGE},
      ["--page", r"Docs\Start.htm"], r"D:\Docs\Start.htm"),
+    # Windows 95 to XP ignore the signature; under Wine the signed launcher plays as the other.
+    ("signed-launcher", os.path.join(REPO, "examples", "site"), [SIGNED], r"d:\index.htm"),
 ]
 
 
@@ -38,6 +44,11 @@ def Tool(args, *arguments):
 def Play(args, session, s, site, options, expected, work):
     image = os.path.join(work, s.name + ".iso")
     launcher = [] if args.installed else ["--launcher", args.exe]
+    signed = SIGNED in options
+    if signed:
+        os.makedirs(os.path.join(work, "ca"))
+        authority = throwaway_ca.Authority(os.path.join(work, "ca"))
+        options = ["--sign", authority.pfx, "--sign-password-file", authority.password]
     status, out, err = Tool(args, "disc", site, "-o", image, *launcher, "--date", DATE, *options)
     if not s.Expect(status == 0, "ondrelle disc failed (%d): %s%s" % (status, out, err)):
         return
@@ -48,8 +59,11 @@ def Play(args, session, s, site, options, expected, work):
     inserted = subprocess.run([os.path.join(HERE, "insert-image"), image, session.disc,
                                args.extractor], capture_output=True, check=True).stdout.decode()
     try:
-        s.Expect(filecmp.cmp(os.path.join(session.disc, "kelmora.exe"), args.exe, shallow=False),
-                 "the image's kelmora.exe is not " + args.exe)
+        onDisc = os.path.join(session.disc, "kelmora.exe")
+        if signed:
+            s.Expect(os.path.getsize(onDisc) > os.path.getsize(args.exe), "the image's kelmora.exe is not signed")
+        else:
+            s.Expect(filecmp.cmp(onDisc, args.exe, shallow=False), "the image's kelmora.exe is not " + args.exe)
         s.Run("D:\\" + report["autoplay"]["open"], "D:\\")
         s.ExpectOpened([(scenarios.HANDLER, expected)])
         s.Expect(report["outcome"].get("page") == expected,
