@@ -419,6 +419,7 @@ Result<CheckResult> CheckSiteFolder(const std::filesystem::path& site, const Cod
     result.findings = std::move(findings);
     result.discPlays = std::move(disc.plays);
     result.discAdds = made->added;
+    result.signature = std::move(disc.signature);
     return result;
 }
 
