@@ -226,8 +226,7 @@ Result<std::string> SigningPassword(const DiscRequest& request) {
 
 // Signs the copy of the launcher that goes onto the disc; the site's file,
 // or the installed one, stays as it is.
-Result<bool> SignLauncher(SiteDisc& disc, const DiscRequest& request, const std::string& label,
-                          const fs::path& scratch) {
+Result<bool> SignLauncher(SiteDisc& disc, const DiscRequest& request, const Plan& plan, const fs::path& scratch) {
     Result<std::string> password = SigningPassword(request);
     if (!password) return Error{password.error()};
     DiscNode* launcher = nullptr;
@@ -239,8 +238,10 @@ Result<bool> SignLauncher(SiteDisc& disc, const DiscRequest& request, const std:
     std::error_code ec;
     fs::create_directory(folder, ec);
     if (ec) return Error{"cannot make " + folder.string() + ": " + ec.message()};
-    SigningRequest signing{*request.sign, password.value(), request.signName ? *request.signName : label,
-                           request.signUrl.value_or(""), request.timestamp.value_or("")};
+    // The image's date is the signing time too, so that the same site gives
+    // the same image; a time stamp is the authority's own, and never the same.
+    SigningRequest signing{*request.sign, password.value(), request.signName ? *request.signName : plan.label,
+                           request.signUrl.value_or(""), request.timestamp.value_or(""), plan.date};
     fs::path copy = folder / launcher->name;
     Result<Signature> signature = SignProgram(launcher->origin, copy, signing);
     if (!signature) return Error{signature.error()};
@@ -269,7 +270,7 @@ Result<SiteDisc> LayOutDisc(const DiscRequest& request, const Plan& plan, const 
         additions.launcher = launcher.value();
     }
     Result<bool> added = AddToRoot(disc, additions, scratch);
-    if (added && request.sign) added = SignLauncher(disc, request, plan.label, scratch);
+    if (added && request.sign) added = SignLauncher(disc, request, plan, scratch);
     if (added) added = ShowAsDisc(disc, scratch / "disc");
     if (!added) return Error{added.error()};
     *autorunLabel = additions.label;

@@ -201,6 +201,7 @@ Result<Signature> SignProgram(const fs::path& in, const fs::path& out, const Sig
                                        "/dev/stdin", "-h", "sha256", "-n", request.description};
     if (!request.url.empty()) arguments.insert(arguments.end(), {"-i", request.url});
     if (!request.timestampUrl.empty()) arguments.insert(arguments.end(), {"-ts", request.timestampUrl});
+    if (request.signingTime) arguments.insert(arguments.end(), {"-time", std::to_string(*request.signingTime)});
     arguments.insert(arguments.end(), {"-in", in.string(), "-out", out.string()});
     bool missing = false;
     Result<ProgramRun> run = RunProgram(arguments, request.password, &missing);

@@ -19,6 +19,9 @@ struct SigningRequest {
     std::string description;   // shown by Windows as the program's name
     std::string url;           // "" for none
     std::string timestampUrl;  // an RFC 3161 time-stamp authority; "" for none
+    // The signing time it records, seconds since 1970; by default now. With
+    // it, and without a time stamp, one program and certificate give one file.
+    std::optional<std::int64_t> signingTime;
 };
 
 struct Signature {

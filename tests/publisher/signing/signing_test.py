@@ -121,8 +121,10 @@ def TestFindings(tool, authority, site, work, signed):
     """The check's finding for each kind of launcher that AutoPlay starts."""
     unsigned = os.path.join(work, "unsigned.iso")
     tool.Disc(site, unsigned)
-    plain = os.path.join(work, "plain.iso")
-    tool.Disc(site, plain, "--sign", authority.pfx, env={"ONDRELLE_SIGN_PASSWORD": throwaway_ca.PASSWORD})
+    plain, again = os.path.join(work, "plain.iso"), os.path.join(work, "again.iso")
+    for image in (plain, again):
+        tool.Disc(site, image, "--sign", authority.pfx, env={"ONDRELLE_SIGN_PASSWORD": throwaway_ca.PASSWORD})
+    Expect("a signed image without a time stamp is reproducible", Digest(plain) == Digest(again))
     # A site with its own signed launcher, changed by one byte after signing.
     changed = os.path.join(work, "changed")
     os.makedirs(changed)
