@@ -204,7 +204,13 @@ Result<Signature> SignProgram(const fs::path& in, const fs::path& out, const Sig
     if (request.signingTime) arguments.insert(arguments.end(), {"-time", std::to_string(*request.signingTime)});
     arguments.insert(arguments.end(), {"-in", in.string(), "-out", out.string()});
     bool missing = false;
-    Result<ProgramRun> run = RunProgram(arguments, request.password, &missing);
+    // osslsigncode waits for a time-stamp authority that never answers for as
+    // long as it takes; the publisher is told instead.
+    Result<ProgramRun> run = RunProgram(arguments, request.password, &missing, 60);
+    if (!run && !missing && !request.timestampUrl.empty()) {
+        return Error{"no time stamp came from " + request.timestampUrl + " (" + run.error() + "): try again, or "
+                     "name another of the authority's time-stamp servers"};
+    }
     if (!run) return Error{missing ? std::string(kInstallSigner) : run.error()};
     auto fail = [&](const std::string& why) {
         fs::remove(out, ec);

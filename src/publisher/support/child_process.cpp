@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 extern char** environ;
@@ -40,17 +41,22 @@ private:
 };
 
 // Feeds `input` and gathers the output at once, so that neither side waits
-// on a full pipe.
-void Exchange(Pipe& in, Pipe& out, const std::string& input, std::string& output) {
+// on a full pipe; false when the program is still talking at `deadline`.
+bool Exchange(Pipe& in, Pipe& out, const std::string& input, std::string& output,
+              std::chrono::steady_clock::time_point deadline) {
     size_t fed = 0;
     if (input.empty()) in.Close(1);
     char chunk[4096];
     while (out.end(0) >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
         pollfd ends[2] = {{out.end(0), POLLIN, 0}, {in.end(1), POLLOUT, 0}};
-        if (poll(ends, in.end(1) >= 0 ? 2 : 1, -1) < 0) {
+        int ready = poll(ends, in.end(1) >= 0 ? 2 : 1, int(left.count()));
+        if (ready < 0) {
             if (errno == EINTR) continue;
-            return;
+            return true;
         }
+        if (ready == 0) continue;
         if (ends[0].revents) {
             ssize_t got = read(out.end(0), chunk, sizeof chunk);
             if (got > 0) {
@@ -65,11 +71,13 @@ void Exchange(Pipe& in, Pipe& out, const std::string& input, std::string& output
             if ((put < 0 && errno != EINTR && errno != EAGAIN) || fed == input.size()) in.Close(1);
         }
     }
+    return true;
 }
 
 }  // namespace
 
-Result<ProgramRun> RunProgram(const std::vector<std::string>& arguments, const std::string& input, bool* missing) {
+Result<ProgramRun> RunProgram(const std::vector<std::string>& arguments, const std::string& input, bool* missing,
+                              int seconds) {
     if (missing) *missing = false;
     if (arguments.empty()) return Error{"no program to run"};
     Pipe in, out;
@@ -96,11 +104,13 @@ Result<ProgramRun> RunProgram(const std::vector<std::string>& arguments, const s
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &before);
     ProgramRun run;
-    Exchange(in, out, input, run.output);
+    bool ended = Exchange(in, out, input, run.output, std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
     sigaction(SIGPIPE, &before, nullptr);
+    if (!ended) kill(child, SIGKILL);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    if (!ended) return Error{arguments[0] + " did not end within " + std::to_string(seconds) + " s"};
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }

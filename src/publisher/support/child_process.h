@@ -18,9 +18,10 @@ struct ProgramRun {
 };
 
 // Runs `arguments` (the program first, found on PATH); an error when it
-// cannot be started, and then `*missing` says whether it is not installed.
+// cannot be started, and then `*missing` says whether it is not installed,
+// and when it has not ended within `seconds`, when it is ended.
 Result<ProgramRun> RunProgram(const std::vector<std::string>& arguments, const std::string& input = "",
-                              bool* missing = nullptr);
+                              bool* missing = nullptr, int seconds = 120);
 
 }  // namespace publisher
 
