@@ -1,5 +1,12 @@
 # Run by CPack on the staged files of the Debian package, as dh_compress and dh_installchangelogs
 # would: the manual page compressed, the licence named copyright, the changelog added, compressed.
+
+# One commit, one package: CPack dates every member and file by SOURCE_DATE_EPOCH, which is the
+# caller's when set and otherwise the sources' date that the build was configured with.
+if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "" AND NOT CPACK_ONDRELLE_SOURCE_EPOCH STREQUAL "")
+  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_ONDRELLE_SOURCE_EPOCH})
+endif()
+
 set(usr ${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
 set(doc ${usr}/share/doc/ondrelle)
 

@@ -78,43 +78,16 @@ std::string VolumeTime(std::int64_t date) {
     return text;
 }
 
-}  // namespace
+using Image = std::unique_ptr<IsoImage, ImageDeleter>;
+using Options = std::unique_ptr<IsoWriteOpts, OptionsDeleter>;
+using Source = std::unique_ptr<burn_source, BurnSourceDeleter>;
 
-std::string IsoVolumeId(const std::string& label) {
-    std::string id;
-    for (size_t at = 0; at < label.size() && id.size() < 32;) {
-        unsigned point = 0;
-        if (!NextCodePoint(label, &at, &point)) point = '_';  // a broken byte counts as one character
-        if (point >= 'a' && point <= 'z') point -= 32;
-        bool allowed = (point >= 'A' && point <= 'Z') || (point >= '0' && point <= '9') || point == '_';
-        id += allowed ? char(point) : '_';
-    }
-    return id;
-}
-
-std::string JolietVolumeId(const std::string& label) {
-    std::string id;
-    int units = 0;  // UTF-16 code units, as Joliet stores them
-    for (size_t at = 0; at < label.size();) {
-        size_t start = at;
-        unsigned point = 0;
-        bool whole = NextCodePoint(label, &at, &point);
-        units += whole && point >= 0x10000 ? 2 : 1;
-        if (units > 16) break;
-        id.append(label, start, at - start);
-    }
-    return id;
-}
-
-Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings, PendingFile& output,
-                                 const std::string& shown) {
-    std::string failure;
-    if (!StartIsoLibrary(&failure)) return Error{failure};
-
+// The image's tree: the disc's folders and files, with the date on each when there is one.
+Result<Image> BuildImage(const DiscTree& tree, const ImageSettings& settings) {
     IsoImage* rawImage = nullptr;
     int code = iso_image_new(settings.label.c_str(), &rawImage);
     if (code < 0) return Error{"cannot start an image: " + IsoFailure(code)};
-    std::unique_ptr<IsoImage, ImageDeleter> image(rawImage);
+    Image image(rawImage);
     // Links inside the site stand for what they lead to; the tree has
     // already refused the others.
     iso_tree_set_follow_symlinks(image.get(), 1);
@@ -124,11 +97,15 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
     if (!builder.AddChildren(iso_image_get_root(image.get()), tree.root, "")) {
         return Error{builder.failure};
     }
+    return image;
+}
 
+// How the image is laid out: its trees, its checksums, and its owners, modes and dates.
+Result<Options> LayoutOptions(const ImageSettings& settings) {
     IsoWriteOpts* rawOptions = nullptr;
-    code = iso_write_opts_new(&rawOptions, 0);
+    int code = iso_write_opts_new(&rawOptions, 0);
     if (code < 0) return Error{"cannot set up the image: " + IsoFailure(code)};
-    std::unique_ptr<IsoWriteOpts, OptionsDeleter> options(rawOptions);
+    Options options(rawOptions);
     IsoWriteOpts* o = options.get();
     iso_write_opts_set_iso_level(o, 1);
     iso_write_opts_set_rockridge(o, 1);
@@ -166,28 +143,29 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
                                      time_t(*settings.date), volumeTime.data());
     }
 
-    burn_source* rawSource = nullptr;
-    code = iso_image_create_burn_source(image.get(), o, &rawSource);
-    if (code < 0) return Error{"cannot lay out the image: " + IsoFailure(code)};
-    std::unique_ptr<burn_source, BurnSourceDeleter> source(rawSource);
-    std::uint64_t total = std::uint64_t(source->get_size(source.get()));
+    return options;
+}
 
-    ProgressMeter meter(stderr, "writing " + shown, total, settings.progress);
+// Copies the laid-out image into `output`; the size written.
+Result<std::uint64_t> CopyImage(burn_source* source, PendingFile& output, const std::string& shown,
+                                bool progress) {
+    std::uint64_t total = std::uint64_t(source->get_size(source));
+    ProgressMeter meter(stderr, "writing " + shown, total, progress);
     std::vector<unsigned char> buffer(1 << 20);
     std::uint64_t written = 0;
     while (written < total) {
         // The source answers a read that reaches past its end with nothing at
         // all, so no read asks for more than is left.
         int want = int(std::min<std::uint64_t>(buffer.size(), total - written));
-        int n = source->read_xt(source.get(), buffer.data(), want);
+        int n = source->read_xt(source, buffer.data(), want);
         if (n < 0) {
-            source->cancel(source.get());
+            source->cancel(source);
             return Error{"cannot write " + shown + ": " + IsoFailure(n)};
         }
         if (n == 0) break;
         Result<bool> done = output.Write(buffer.data(), std::size_t(n));
         if (!done) {
-            source->cancel(source.get());
+            source->cancel(source);
             return Error{done.error()};
         }
         written += std::uint64_t(n);
@@ -198,6 +176,49 @@ Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& sett
                      std::to_string(written) + " bytes long instead of " + std::to_string(total)};
     }
     return written;
+}
+
+}  // namespace
+
+std::string IsoVolumeId(const std::string& label) {
+    std::string id;
+    for (size_t at = 0; at < label.size() && id.size() < 32;) {
+        unsigned point = 0;
+        if (!NextCodePoint(label, &at, &point)) point = '_';  // a broken byte counts as one character
+        if (point >= 'a' && point <= 'z') point -= 32;
+        bool allowed = (point >= 'A' && point <= 'Z') || (point >= '0' && point <= '9') || point == '_';
+        id += allowed ? char(point) : '_';
+    }
+    return id;
+}
+
+std::string JolietVolumeId(const std::string& label) {
+    std::string id;
+    int units = 0;  // UTF-16 code units, as Joliet stores them
+    for (size_t at = 0; at < label.size();) {
+        size_t start = at;
+        unsigned point = 0;
+        bool whole = NextCodePoint(label, &at, &point);
+        units += whole && point >= 0x10000 ? 2 : 1;
+        if (units > 16) break;
+        id.append(label, start, at - start);
+    }
+    return id;
+}
+
+Result<std::uint64_t> WriteImage(const DiscTree& tree, const ImageSettings& settings, PendingFile& output,
+                                 const std::string& shown) {
+    std::string failure;
+    if (!StartIsoLibrary(&failure)) return Error{failure};
+    Result<Image> image = BuildImage(tree, settings);
+    if (!image) return Error{image.error()};
+    Result<Options> options = LayoutOptions(settings);
+    if (!options) return Error{options.error()};
+    burn_source* rawSource = nullptr;
+    int code = iso_image_create_burn_source(image->get(), options->get(), &rawSource);
+    if (code < 0) return Error{"cannot lay out the image: " + IsoFailure(code)};
+    Source source(rawSource);
+    return CopyImage(source.get(), output, shown, settings.progress);
 }
 
 }  // namespace publisher

@@ -408,86 +408,120 @@ private:
         switch (target.kind) {
             case LinkTarget::Kind::Ignored:
                 return;
-            case LinkTarget::Kind::External: {
-                External& seen = external_[address];
-                if (seen.first.empty()) seen.first = shown, seen.line = link.line;
-                seen.pages.insert(shown);
+            case LinkTarget::Kind::External:
+                CountExternal(shown, link, address);
                 return;
-            }
             case LinkTarget::Kind::Outside:
-                findings_.AddPlace("link-outside-disc", shown, link.line, clean,
-                                   "\"" + clean + "\" is " + target.why +
-                                       ", which does not lead onto the disc wherever it is inserted; link relative "
-                                       "to the page instead.",
-                                   At(link) + " is " + target.why +
-                                       ", which does not lead onto the disc wherever it is inserted; link "
-                                       "relative to the page instead.",
-                                   target.path.empty() ? CauseKind::File : CauseKind::AboveRoot, target.path);
+                ReportOutside(shown, link, clean, target);
                 return;
             case LinkTarget::Kind::Disc:
                 break;
         }
-        const Entry* entry = index_.Find(target.path);
-        // Escapes that are not UTF-8 are read as the browser reads them, in the ANSI code page.
-        if (!entry && !IsUtf8(target.path)) {
-            readAnsiPath_ = true;
-            entry = index_.Find(AnsiToUtf8(target.path, codePage_));
-        }
-        if (link.use == LinkUse::Module) {
-            findings_.AddPlace("page-module-script", shown, link.line, target.path,
-                               "Chromium-based browsers, Edge among them, refuse module scripts from a disc, so "
-                               "no page that loads " + WindowsForm(target.path) +
-                                   " as one runs it there; load it as a classic script, or bundle it.",
-                               At(link) + " loads a module script, which Chromium-based browsers, Edge among them, "
-                                          "refuse from a disc; load it as a classic script, or bundle it.");
-        }
+        const Entry* entry = FindOnDisc(target.path);
+        if (link.use == LinkUse::Module) ReportModuleScript(shown, link, target.path);
         if (!entry && !target.path.empty()) {
-            std::string folder = MissingFolder(target.path);
-            findings_.AddPlace("link-broken", shown, link.line, target.path,
-                               WindowsForm(target.path) + " is not on the disc; correct the links to it or add the "
-                                                          "file.",
-                               At(link) + " names " + WindowsForm(target.path) +
-                                   ", which is not on the disc; correct the link or add the file.",
-                               folder.empty() ? CauseKind::File : CauseKind::Folder, folder);
+            ReportBroken(shown, link, target.path);
             return;
         }
-        if (entry && entry->path != target.path) {
-            findings_.AddPlace("link-case-mismatch", shown, link.line, target.path,
-                               "\"" + DisplayPath(target.path) + "\" finds " + DisplayPath(entry->path) +
-                                   " only because Windows ignores case; other readers of the disc do not, so "
-                                   "write the name as it is.",
-                               At(link) + " finds " + DisplayPath(entry->path) +
-                                   " only because Windows ignores case; other readers of the disc do not, so write "
-                                   "the name as it is.");
-        }
+        if (entry && entry->path != target.path) ReportCaseMismatch(shown, link, target.path, entry->path);
         const DiscNode* node = entry ? entry->node : &tree_.root;
         if (node->kind == NodeKind::Folder && target.fragment.empty()) {
-            std::string folder = WindowsForm(entry ? entry->path : "");
-            findings_.AddPlace("link-folder", shown, link.line, entry ? entry->path : "/",
-                               folder + " is a folder, which a browser shows as a list of files, not a page.",
-                               At(link) + " leads to a folder, which a browser shows as a list of files, not a "
-                                          "page.");
+            ReportFolder(shown, link, entry ? entry->path : "");
             return;
         }
         if (link.use == LinkUse::Stylesheet && node->kind == NodeKind::File && stylesheetsSeen_.insert(entry->path).second) {
             stylesheets_.push_back(Source{node, entry->path, nullptr, {}, false});
         }
-        if (link.use != LinkUse::Navigate || target.fragment.empty() || LowerAscii(target.fragment) == "top") return;
-        auto targetPage = pageAt_.find(entry ? entry->path : "");
+        if (link.use == LinkUse::Navigate && !target.fragment.empty() && LowerAscii(target.fragment) != "top") {
+            CheckAnchor(shown, link, clean, target.fragment, entry ? entry->path : "");
+        }
+    }
+
+    void CountExternal(const std::string& shown, const PageLink& link, const std::string& address) {
+        External& seen = external_[address];
+        if (seen.first.empty()) seen.first = shown, seen.line = link.line;
+        seen.pages.insert(shown);
+    }
+
+    void ReportOutside(const std::string& shown, const PageLink& link, const std::string& clean,
+                       const LinkTarget& target) {
+        findings_.AddPlace("link-outside-disc", shown, link.line, clean,
+                           "\"" + clean + "\" is " + target.why +
+                               ", which does not lead onto the disc wherever it is inserted; link relative "
+                               "to the page instead.",
+                           At(link) + " is " + target.why +
+                               ", which does not lead onto the disc wherever it is inserted; link "
+                               "relative to the page instead.",
+                           target.path.empty() ? CauseKind::File : CauseKind::AboveRoot, target.path);
+    }
+
+    // Escapes that are not UTF-8 are read as the browser reads them, in the ANSI code page.
+    const Entry* FindOnDisc(const std::string& path) {
+        const Entry* entry = index_.Find(path);
+        if (!entry && !IsUtf8(path)) {
+            readAnsiPath_ = true;
+            entry = index_.Find(AnsiToUtf8(path, codePage_));
+        }
+        return entry;
+    }
+
+    void ReportModuleScript(const std::string& shown, const PageLink& link, const std::string& path) {
+        findings_.AddPlace("page-module-script", shown, link.line, path,
+                           "Chromium-based browsers, Edge among them, refuse module scripts from a disc, so "
+                           "no page that loads " + WindowsForm(path) +
+                               " as one runs it there; load it as a classic script, or bundle it.",
+                           At(link) + " loads a module script, which Chromium-based browsers, Edge among them, "
+                                      "refuse from a disc; load it as a classic script, or bundle it.");
+    }
+
+    void ReportBroken(const std::string& shown, const PageLink& link, const std::string& path) {
+        std::string folder = MissingFolder(path);
+        findings_.AddPlace("link-broken", shown, link.line, path,
+                           WindowsForm(path) + " is not on the disc; correct the links to it or add the "
+                                               "file.",
+                           At(link) + " names " + WindowsForm(path) +
+                               ", which is not on the disc; correct the link or add the file.",
+                           folder.empty() ? CauseKind::File : CauseKind::Folder, folder);
+    }
+
+    void ReportCaseMismatch(const std::string& shown, const PageLink& link, const std::string& path,
+                            const std::string& found) {
+        findings_.AddPlace("link-case-mismatch", shown, link.line, path,
+                           "\"" + DisplayPath(path) + "\" finds " + DisplayPath(found) +
+                               " only because Windows ignores case; other readers of the disc do not, so "
+                               "write the name as it is.",
+                           At(link) + " finds " + DisplayPath(found) +
+                               " only because Windows ignores case; other readers of the disc do not, so write "
+                               "the name as it is.");
+    }
+
+    // `path`: the folder's, "" for the root.
+    void ReportFolder(const std::string& shown, const PageLink& link, const std::string& path) {
+        findings_.AddPlace("link-folder", shown, link.line, path.empty() ? "/" : path,
+                           WindowsForm(path) + " is a folder, which a browser shows as a list of files, not a page.",
+                           At(link) + " leads to a folder, which a browser shows as a list of files, not a "
+                                      "page.");
+    }
+
+    // `path`: the page the link leads to, when it is one that was read.
+    void CheckAnchor(const std::string& shown, const PageLink& link, const std::string& clean,
+                     const std::string& fragment, const std::string& path) {
+        auto targetPage = pageAt_.find(path);
         if (targetPage == pageAt_.end()) return;
         const std::vector<std::string>& anchors = targetPage->second->links->anchors;
         std::string raw = clean.substr(clean.find('#') + 1);  // browsers try it undecoded too
-        if (std::find(anchors.begin(), anchors.end(), target.fragment) == anchors.end() &&
-            std::find(anchors.begin(), anchors.end(), raw) == anchors.end()) {
-            std::string page = DisplayPath(targetPage->second->path);
-            std::string anchor = DisplayPath(target.fragment);
-            findings_.AddPlace("link-anchor-missing", shown, link.line, targetPage->second->path + "#" + target.fragment,
-                               page + " has no anchor \"" + anchor + "\" (as id= or name=); add it or correct the "
-                                      "links to it.",
-                               At(link) + ": " + page + " has no anchor \"" + anchor +
-                                   "\" (as id= or name=); add it or correct the link.",
-                               CauseKind::Anchors, targetPage->second->path);
+        if (std::find(anchors.begin(), anchors.end(), fragment) != anchors.end() ||
+            std::find(anchors.begin(), anchors.end(), raw) != anchors.end()) {
+            return;
         }
+        std::string page = DisplayPath(targetPage->second->path);
+        std::string anchor = DisplayPath(fragment);
+        findings_.AddPlace("link-anchor-missing", shown, link.line, targetPage->second->path + "#" + fragment,
+                           page + " has no anchor \"" + anchor + "\" (as id= or name=); add it or correct the "
+                                  "links to it.",
+                           At(link) + ": " + page + " has no anchor \"" + anchor +
+                               "\" (as id= or name=); add it or correct the link.",
+                           CauseKind::Anchors, targetPage->second->path);
     }
 
     // The highest folder on the way to a missing file that is not on the

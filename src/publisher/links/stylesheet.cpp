@@ -49,6 +49,14 @@ private:
     void Add(const std::string& url, unsigned line, bool import);
     void EndUrlFunction();
     void EndAtRule(bool withBlock);
+    void StepUrlFunction(Token token);
+    bool StartAtRule(size_t depth, bool inPrelude);
+    void OpenBlock(size_t depth, bool inPrelude);
+    // At-rules, statements and blocks; true when the token did no more than start or end one. `depth` and
+    // `inPrelude` are as they were before the token.
+    bool ReadStatementToken(Token token, size_t depth, bool inPrelude);
+    // Brackets, functions, URLs and strings: what the rules' preludes, selectors and declarations hold.
+    void ReadComponent(Token token, size_t depth, bool inPrelude, bool importFirst);
     bool AtStatementStart(size_t depth) const {
         return depth == 0 ? !topQualified_ : open_.back() == '}' && statementStart_;
     }
@@ -106,6 +114,106 @@ void Reader::EndAtRule(bool withBlock) {
     importExpected_ = importFound_ = false;
 }
 
+// url( "string" ): the function form, which holds a URL only as its one string.
+void Reader::StepUrlFunction(Token token) {
+    if (token == Token::String && urlStep_ == UrlStep::Open) {
+        urlValue_ = tokens_.value();
+        urlLine_ = lines_.At(tokens_.start());
+        urlStep_ = UrlStep::HaveString;
+    } else if (token == Token::CloseParen && urlStep_ == UrlStep::HaveString) {
+        EndUrlFunction();
+    } else {
+        urlStep_ = UrlStep::None;  // url("a" b) and url(x("a")) are not URLs
+    }
+}
+
+bool Reader::StartAtRule(size_t depth, bool inPrelude) {
+    if (inPrelude || !AtStatementStart(depth)) return false;
+    preludeDepth_ = depth;
+    atRule_ = AtRule::Other;
+    if (depth == 0 && tokens_.name() == Name::Import) atRule_ = AtRule::Import;
+    if (depth == 0 && tokens_.name() == Name::Charset) atRule_ = AtRule::Charset;
+    if (depth == 0 && tokens_.name() == Name::Layer) atRule_ = AtRule::Layer;
+    importExpected_ = atRule_ == AtRule::Import && importsAllowed_;
+    statementStart_ = false;
+    return true;
+}
+
+void Reader::OpenBlock(size_t depth, bool inPrelude) {
+    if (inPrelude && depth == preludeDepth_) {
+        EndAtRule(true);
+    } else if (depth == 0) {  // a top-level rule's block
+        importsAllowed_ = false;
+        topQualified_ = false;
+    }
+    open_ += '}';
+    statementStart_ = true;
+}
+
+bool Reader::ReadStatementToken(Token token, size_t depth, bool inPrelude) {
+    switch (token) {
+    case Token::AtKeyword:
+        return StartAtRule(depth, inPrelude);
+    case Token::Cdx:
+        return depth == 0 && !inPrelude && !topQualified_;  // <!-- and --> between top-level rules
+    case Token::Semicolon:
+        if (inPrelude && depth == preludeDepth_) {
+            EndAtRule(false);
+        } else if (depth == 0 || open_.back() != '}') {
+            return false;  // a top-level selector runs on to its {
+        }
+        statementStart_ = true;
+        return true;
+    case Token::OpenCurly:
+        OpenBlock(depth, inPrelude);
+        return true;
+    case Token::CloseCurly:
+        if (depth == 0 || open_.back() != '}') return false;
+        if (inPrelude && depth == preludeDepth_) EndAtRule(false);
+        open_.pop_back();
+        statementStart_ = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Reader::ReadComponent(Token token, size_t depth, bool inPrelude, bool importFirst) {
+    switch (token) {
+    case Token::OpenParen:
+        open_ += ')';
+        break;
+    case Token::OpenSquare:
+        open_ += ']';
+        break;
+    case Token::Function:
+        if (tokens_.name() == Name::Url && (importFirst || !inPrelude)) {
+            urlStep_ = UrlStep::Open;
+            urlForImport_ = importFirst;
+        }
+        open_ += tokens_.name() == Name::ImageSet ? 'i' : ')';
+        break;
+    case Token::CloseParen:
+        if (depth > 0 && (open_.back() == ')' || open_.back() == 'i')) open_.pop_back();
+        break;
+    case Token::CloseSquare:
+        if (depth > 0 && open_.back() == ']') open_.pop_back();
+        break;
+    case Token::Url:
+    case Token::String:
+        if (importFirst) {
+            importUrl_ = tokens_.value();
+            importLine_ = lines_.At(tokens_.start());
+            importFound_ = !importUrl_.empty();
+        } else if (!inPrelude && (token == Token::Url || (depth > 0 && open_.back() == 'i'))) {
+            Add(tokens_.value(), lines_.At(tokens_.start()), false);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 std::vector<StyleReference> Reader::Run() {
     for (Token token; (token = tokens_.Next()) != Token::End;) {
         if (token == Token::Whitespace) continue;
@@ -113,92 +221,9 @@ std::vector<StyleReference> Reader::Run() {
         bool inPrelude = preludeDepth_ != kNone;
         bool importFirst = importExpected_;
         importExpected_ = false;
-
-        if (urlStep_ != UrlStep::None) {
-            if (token == Token::String && urlStep_ == UrlStep::Open) {
-                urlValue_ = tokens_.value();
-                urlLine_ = lines_.At(tokens_.start());
-                urlStep_ = UrlStep::HaveString;
-            } else if (token == Token::CloseParen && urlStep_ == UrlStep::HaveString) {
-                EndUrlFunction();
-            } else {
-                urlStep_ = UrlStep::None;  // url("a" b) and url(x("a")) are not URLs
-            }
-        }
-
-        switch (token) {
-        case Token::AtKeyword:
-            if (inPrelude || !AtStatementStart(depth)) break;
-            preludeDepth_ = depth;
-            atRule_ = AtRule::Other;
-            if (depth == 0 && tokens_.name() == Name::Import) atRule_ = AtRule::Import;
-            if (depth == 0 && tokens_.name() == Name::Charset) atRule_ = AtRule::Charset;
-            if (depth == 0 && tokens_.name() == Name::Layer) atRule_ = AtRule::Layer;
-            importExpected_ = atRule_ == AtRule::Import && importsAllowed_;
-            statementStart_ = false;
-            continue;
-        case Token::Cdx:
-            if (depth == 0 && !inPrelude && !topQualified_) continue;  // <!-- and --> between top-level rules
-            break;
-        case Token::Semicolon:
-            if (inPrelude && depth == preludeDepth_) {
-                EndAtRule(false);
-                statementStart_ = true;
-                continue;
-            }
-            if (depth > 0 && open_.back() == '}') {
-                statementStart_ = true;
-                continue;
-            }
-            break;  // a top-level selector runs on to its {
-        case Token::OpenCurly:
-            if (inPrelude && depth == preludeDepth_) {
-                EndAtRule(true);
-            } else if (depth == 0) {  // a top-level rule's block
-                importsAllowed_ = false;
-                topQualified_ = false;
-            }
-            open_ += '}';
-            statementStart_ = true;
-            continue;
-        case Token::CloseCurly:
-            if (depth == 0 || open_.back() != '}') break;
-            if (inPrelude && depth == preludeDepth_) EndAtRule(false);
-            open_.pop_back();
-            statementStart_ = true;
-            continue;
-        case Token::OpenParen:
-            open_ += ')';
-            break;
-        case Token::OpenSquare:
-            open_ += ']';
-            break;
-        case Token::Function:
-            if (tokens_.name() == Name::Url && (importFirst || !inPrelude)) {
-                urlStep_ = UrlStep::Open;
-                urlForImport_ = importFirst;
-            }
-            open_ += tokens_.name() == Name::ImageSet ? 'i' : ')';
-            break;
-        case Token::CloseParen:
-            if (depth > 0 && (open_.back() == ')' || open_.back() == 'i')) open_.pop_back();
-            break;
-        case Token::CloseSquare:
-            if (depth > 0 && open_.back() == ']') open_.pop_back();
-            break;
-        case Token::Url:
-        case Token::String:
-            if (importFirst) {
-                importUrl_ = tokens_.value();
-                importLine_ = lines_.At(tokens_.start());
-                importFound_ = !importUrl_.empty();
-            } else if (!inPrelude && (token == Token::Url || (depth > 0 && open_.back() == 'i'))) {
-                Add(tokens_.value(), lines_.At(tokens_.start()), false);
-            }
-            break;
-        default:
-            break;
-        }
+        if (urlStep_ != UrlStep::None) StepUrlFunction(token);
+        if (ReadStatementToken(token, depth, inPrelude)) continue;
+        ReadComponent(token, depth, inPrelude, importFirst);
         if (depth == 0 && !inPrelude) topQualified_ = true;
         statementStart_ = false;
     }
