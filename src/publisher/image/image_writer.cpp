@@ -129,7 +129,6 @@ Result<Options> LayoutOptions(const ImageSettings& settings) {
     // files' own ACLs and attributes stay out (set on the image above).
     iso_write_opts_set_aaip(o, 1);
     iso_write_opts_set_record_md5(o, 1, 1);
-    if (getenv("FIFO")) iso_write_opts_set_fifo_size(o, atoi(getenv("FIFO")));
     // Read-only for everybody, owned by nobody in particular: nothing of the
     // machine that made the image ends up in it.
     iso_write_opts_set_replace_mode(o, 1, 1, 1, 1);
