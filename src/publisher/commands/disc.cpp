@@ -163,6 +163,20 @@ struct Plan {
     std::string page;  // with backslashes
 };
 
+// --page as autorun.inf holds it: with backslashes, in plain ASCII.
+Result<std::string> PageToken(std::string page) {
+    std::replace(page.begin(), page.end(), '/', '\\');
+    for (char c : page) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7F || c == '"') {
+            return Error{"--page must be plain ASCII without quotation marks, as autorun.inf holds it: "
+                         "rename the page"};
+        }
+    }
+    if (page.empty()) return Error{"--page is empty"};
+    return page;
+}
+
 // Where the request cannot run, why, as it says to the publisher.
 Result<Plan> PlanOf(const DiscRequest& request) {
     Plan plan;
@@ -192,16 +206,9 @@ Result<Plan> PlanOf(const DiscRequest& request) {
     plan.label = request.label ? *request.label : plan.site.filename().string();
     if (plan.label.empty()) plan.label = "DISC";
     if (request.page) {
-        plan.page = *request.page;
-        std::replace(plan.page.begin(), plan.page.end(), '/', '\\');
-        for (char c : plan.page) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (u < 0x20 || u >= 0x7F || c == '"') {
-                return Error{"--page must be plain ASCII without quotation marks, as autorun.inf holds it: "
-                             "rename the page"};
-            }
-        }
-        if (plan.page.empty()) return Error{"--page is empty"};
+        Result<std::string> page = PageToken(*request.page);
+        if (!page) return Error{page.error()};
+        plan.page = page.value();
     }
     return plan;
 }
