@@ -15,8 +15,7 @@ const char kAsked[] = "Windows Vista to 11 ask the reader whether to run it when
 
 std::optional<Signature> CheckLauncherSignature(const std::string& posixPath, const std::string& shown,
                                                 const std::string& path, Findings& findings) {
-    bool missing = false;
-    Result<Signature> read = ReadSignature(posixPath, &missing);
+    Result<Signature> read = ReadSignature(posixPath);
     if (!read) {
         findings.Add("signature-unread", path,
                      "Whether " + shown + " is signed was not read: " + read.error() + ".");

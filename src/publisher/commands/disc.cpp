@@ -161,6 +161,7 @@ struct Plan {
     std::optional<std::int64_t> date;
     std::string label;
     std::string page;  // with backslashes
+    CodePages codePages;  // the readers', else a Western Windows
 };
 
 // --page as autorun.inf holds it: with backslashes, in plain ASCII.
@@ -203,6 +204,7 @@ Result<Plan> PlanOf(const DiscRequest& request) {
         if (!parsed) return Error{(request.date ? "--date: " : "SOURCE_DATE_EPOCH: ") + parsed.error()};
         plan.date = parsed.value();
     }
+    plan.codePages = request.codePages ? *request.codePages : kWesternWindows;
     plan.label = request.label ? *request.label : plan.site.filename().string();
     if (plan.label.empty()) plan.label = "DISC";
     if (request.page) {
@@ -262,7 +264,7 @@ Result<SiteDisc> LayOutDisc(const DiscRequest& request, const Plan& plan, const 
     Result<SiteDisc> read = ReadSiteDisc(plan.site, request.exclude);
     if (!read) return Error{read.error()};
     SiteDisc& disc = read.value();
-    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+    const CodePages& codePages = plan.codePages;
     // Explorer reads label= in the reader's code page: in that of the first
     // reader when they are given, else in plain ASCII, which every one reads alike.
     Additions additions{{}, request.ie, plan.page, ""};
@@ -288,7 +290,7 @@ Result<SiteDisc> LayOutDisc(const DiscRequest& request, const Plan& plan, const 
 // becomes where Explorer shows it.
 CheckResult CheckBeforeWriting(const SiteDisc& disc, const DiscRequest& request, const Plan& plan,
                                const std::string& autorunLabel) {
-    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+    const CodePages& codePages = plan.codePages;
     CheckResult check = CheckDisc(disc.tree, CheckScope::Everything, codePages, *request.medium);
     AddLeftOutNote(disc.leftOut, check.findings);
     const std::string& label = plan.label;
@@ -326,8 +328,7 @@ struct Timing {
 // Once its bytes are the site's, its links are those checked before; what is
 // left to prove is that it is whole, how Windows reads its names and plays it.
 Result<bool> ReadBack(const PendingFile& pending, const DiscTree& tree, const CheckResult& check,
-                      const DiscRequest& request) {
-    const CodePages& codePages = request.codePages ? *request.codePages : kWesternWindows;
+                      const DiscRequest& request, const Plan& plan) {
     Result<ImageTree> readBack = ReadImageTree(pending.temporaryPath());
     if (!readBack) return Error{readBack.error()};
     Result<std::uint64_t> verified = VerifyImage(tree, readBack.value(), pending.temporaryPath(), !request.quiet);
@@ -339,7 +340,7 @@ Result<bool> ReadBack(const PendingFile& pending, const DiscTree& tree, const Ch
         return Error{"the image, read back, is not whole: " +
                      (proof->whole() ? std::string("it records no checksums") : ImageText(proof.value()))};
     }
-    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, codePages);
+    Result<CheckResult> again = CheckImageTree(readBack.value(), CheckScope::WithoutLinks, plan.codePages);
     if (!again) return Error{again.error()};
     if (!SameOutcomes(again.value(), check) || again->findings.HasErrors()) {
         return Error{"the image, read back, does not do what the site does: " + OutcomeText(again.value())};
@@ -361,7 +362,7 @@ Result<std::uint64_t> WriteAndProve(const SiteDisc& disc, const CheckResult& che
     timing.writing = Since(started);
 
     started = Clock::now();
-    Result<bool> proven = ReadBack(pending.value(), disc.tree, check, request);
+    Result<bool> proven = ReadBack(pending.value(), disc.tree, check, request, plan);
     if (!proven) return Error{proven.error() + nothing};
     timing.verifying = Since(started);
     // The disk has been taking the image while it was read back; what is

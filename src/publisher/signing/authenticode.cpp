@@ -59,7 +59,20 @@ std::string CommonName(const std::string& name) {
     return name.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
-std::string FirstLines(const std::string& output, int count);
+std::string FirstLines(const std::string& output, int count) {
+    std::string lines;
+    size_t at = 0;
+    while (count > 0 && at < output.size()) {
+        size_t end = output.find('\n', at);
+        if (end == std::string::npos) end = output.size();
+        std::string line = Trim(output.substr(at, end - at));
+        at = end + 1;
+        if (line.empty() || line == "Failed" || line == "Succeeded") continue;
+        lines += (lines.empty() ? "" : "; ") + line;
+        count--;
+    }
+    return lines;
+}
 
 Result<Signature> ParseVerifyReport(const std::string& report) {
     Signature signature;
@@ -125,20 +138,6 @@ bool KnowsIgnoreCdp() {
     return knows;
 }
 
-std::string FirstLines(const std::string& output, int count) {
-    std::string lines;
-    size_t at = 0;
-    while (count > 0 && at < output.size()) {
-        size_t end = output.find('\n', at);
-        if (end == std::string::npos) end = output.size();
-        std::string line = Trim(output.substr(at, end - at));
-        at = end + 1;
-        if (line.empty() || line == "Failed" || line == "Succeeded") continue;
-        lines += (lines.empty() ? "" : "; ") + line;
-        count--;
-    }
-    return lines;
-}
 
 // Why osslsigncode did not sign, in the publisher's terms.
 std::string SigningFailure(const std::string& output, const SigningRequest& request) {
@@ -158,10 +157,6 @@ std::string SigningFailure(const std::string& output, const SigningRequest& requ
     return "osslsigncode could not sign the launcher: " + FirstLines(output, 3);
 }
 
-}  // namespace
-
-namespace {
-
 std::string Formatted(std::int64_t seconds, const char* format) {
     time_t time = time_t(seconds);
     std::tm parts{};
@@ -177,15 +172,14 @@ std::string DayOf(std::int64_t seconds) { return Formatted(seconds, "%Y-%m-%d");
 
 std::string MomentOf(std::int64_t seconds) { return Formatted(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
-Result<Signature> ReadSignature(const fs::path& program, bool* missing) {
+Result<Signature> ReadSignature(const fs::path& program) {
     std::vector<std::string> arguments{kSigner, "verify", "-in", program.string()};
     std::string roots = TrustedRoots();
     if (!roots.empty()) arguments.insert(arguments.end(), {"-CAfile", roots, "-TSA-CAfile", roots});
     if (KnowsIgnoreCdp()) arguments.push_back("-ignore-cdp");
-    bool absent = false;
-    Result<ProgramRun> run = RunProgram(arguments, "", &absent);
-    if (missing) *missing = absent;
-    if (!run) return Error{absent ? std::string(kInstallSigner) : run.error()};
+    bool missing = false;
+    Result<ProgramRun> run = RunProgram(arguments, "", &missing);
+    if (!run) return Error{missing ? std::string(kInstallSigner) : run.error()};
     return ParseVerifyReport(run->output);
 }
 

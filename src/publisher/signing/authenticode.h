@@ -39,9 +39,9 @@ struct Signature {
 extern const char kInstallSigner[];
 
 // The signature of `program`, checked against the roots the machine trusts
-// (SSL_CERT_FILE, else Debian's bundle); an error when osslsigncode cannot be
-// run, and then `*missing` says whether it is not installed.
-Result<Signature> ReadSignature(const std::filesystem::path& program, bool* missing = nullptr);
+// (SSL_CERT_FILE, else Debian's bundle); an error, which says what to
+// install when that is why, when osslsigncode cannot read it.
+Result<Signature> ReadSignature(const std::filesystem::path& program);
 
 // Signs `in` into `out` with SHA-256 and reads the signature back; an error,
 // and no `out`, when the certificate cannot sign now.
