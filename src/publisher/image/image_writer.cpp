@@ -133,6 +133,11 @@ Result<Options> LayoutOptions(const ImageSettings& settings) {
     // machine that made the image ends up in it.
     iso_write_opts_set_replace_mode(o, 1, 1, 1, 1);
     iso_write_opts_set_dir_rec_mtime(o, 7);
+    // Rock Ridge 1.12 gives each file a serial number, which libisofs
+    // numbers in the order of the files' inodes on the machine that writes
+    // the image: two copies of one site would give two images. Version 1.10,
+    // which every reader takes, has none.
+    iso_write_opts_set_rrip_version_1_10(o, 1);
     std::string volumeTime;
     if (settings.date) {
         iso_write_opts_set_replace_timestamps(o, 2);
